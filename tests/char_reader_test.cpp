@@ -1,0 +1,85 @@
+#include "engine/char_reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "stream_support.hpp"
+
+namespace {
+
+struct reader_case {
+    const char *name;
+    std::string input;
+    std::vector<std::pair<std::uint32_t, std::int32_t>> characters; // then status 0
+};
+
+const reader_case reader_cases[] = {
+    {"empty input", "", {}},
+    {"ascii", "A", {{0x41, 1}}},
+    {"two bytes", "\xC3\xA8", {{0xC3A8, 2}}},
+    {"three bytes", "\xE2\x82\xAC", {{0xE282AC, 3}}},
+    {"four bytes", "\xF0\x9F\x98\x80", {{0xF09F9880u, 4}}},
+    {"lead byte absorbs a semicolon", "\xC3;x", {{0xC33B, 2}, {'x', 1}}},
+    {"lead byte absorbs separators", "\xE2 \n;", {{0xE2200A, 3}, {';', 1}}},
+    {"overlong and out-of-range forms pass",
+     "\xC0\x80\xF7\xBF\xBF\xBF",
+     {{0xC080, 2}, {0xF7BFBFBFu, 4}}},
+    {"two-byte character cut short", "a\xC3", {{'a', 1}}},
+    {"three-byte character cut short", "\xE2\x82", {}},
+    {"four-byte character cut short", "\xF0\x9F\x98", {}},
+    {"stray continuation byte alone",
+     "\x80"
+     "A",
+     {{0x80, 1}, {0x41, 1}}},
+    {"stray high bytes", "\xF8\xFF\xBF", {{0xF8, 1}, {0xFF, 1}, {0xBF, 1}}},
+    {"nul and controls are characters", std::string("\0\t\x1A", 3), {{0, 1}, {9, 1}, {0x1A, 1}}},
+};
+
+void PrintTo(const reader_case &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class reader : public ::testing::TestWithParam<reader_case> {};
+
+TEST_P(reader, delivers_each_character_then_end_of_input)
+{
+    const reader_case &c = GetParam();
+    std::FILE *in = stream_of(c.input);
+    ASSERT_NE(in, nullptr);
+    for (const auto &[value, length] : c.characters) {
+        std::uint32_t got_value = 0xDEADBEEF;
+        std::int32_t got_length = -1;
+        ASSERT_EQ(read_char(in, &got_value, &got_length), 1);
+        EXPECT_EQ(got_value, value);
+        EXPECT_EQ(got_length, length);
+    }
+    std::uint32_t value = 0;
+    std::int32_t length = 0;
+    EXPECT_EQ(read_char(in, &value, &length), 0);
+    EXPECT_EQ(read_char(in, &value, &length), 0) << "end of input must stay ended";
+    std::fclose(in);
+}
+
+INSTANTIATE_TEST_SUITE_P(all, reader, ::testing::ValuesIn(reader_cases), named_case{});
+
+TEST(reader_errors, a_stream_that_cannot_be_read_reports_end_with_the_error_flag)
+{
+    // A stream open only for writing fails every read.
+    const std::string path = testing::TempDir() + "reader_write_only.txt";
+    std::FILE *out = std::fopen(path.c_str(), "w");
+    ASSERT_NE(out, nullptr);
+    std::uint32_t value = 0;
+    std::int32_t length = 0;
+    EXPECT_EQ(read_char(out, &value, &length), 0);
+    EXPECT_NE(std::ferror(out), 0);
+    std::fclose(out);
+    std::remove(path.c_str());
+}
+
+} // namespace

@@ -1,0 +1,296 @@
+// Runs the built program as a user would and checks its console text, exit
+// status and output file.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "stream_support.hpp"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string usage = "\nUtilizzo:\nsfoltitesto nomefile1 nomefile2\n"
+                          "oppure:\nsfoltitesto nomefile1 nomefile2 n\n"
+                          "\nLegge il file di input <nomefile1> e ne trascrive il contenuto\n"
+                          "nel file <nomefile2>, evidenziando le prime n parole (7 se non "
+                          "specificato)\n\n\n";
+
+std::string announced(const std::string &in, const std::string &out, long limit)
+{
+    return "Periodizzazione in corso da " + in + " a " + out + ", con " + std::to_string(limit) +
+           " parole per periodo\n";
+}
+
+std::string completed(const std::string &out)
+{
+    return "Periodizzato in " + out + "\n";
+}
+
+std::string quoted(const std::string &arg)
+{
+    std::string q = "'";
+    for (char c : arg)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+struct run_result {
+    std::string console;
+    int status = -1;
+};
+
+// Runs the program with `args`; `shell_prefix` and `shell_suffix` go around
+// the command as the shell sees it (a pipe into it, a redirection).
+run_result run_program(const std::vector<std::string> &args, const std::string &shell_prefix = "",
+                       const std::string &shell_suffix = "")
+{
+    std::string command = shell_prefix + quoted(SFOLTITESTO_EXE);
+    for (const std::string &arg : args)
+        command += " " + quoted(arg);
+    command += shell_suffix;
+    run_result result;
+    std::FILE *pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return result;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        result.console.append(buffer, n);
+    const int wait_status = pclose(pipe);
+    result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+    return result;
+}
+
+std::optional<std::string> file_bytes(const fs::path &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+void write_file(const fs::path &path, const std::string &bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A fresh folder per test, removed afterwards.
+class e2e : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = fs::temp_directory_path() /
+              identifier("sfoltitesto_e2e_" + std::to_string(getpid()) + "_" +
+                         info->test_suite_name() + "_" + info->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        in = (dir / "in.txt").string();
+        out = (dir / "out.txt").string();
+    }
+    void TearDown() override
+    {
+        fs::remove_all(dir);
+    }
+    fs::path dir;
+    std::string in;
+    std::string out;
+};
+
+struct table_case {
+    const char *name;
+    std::vector<std::string> args; // "IN" and "OUT" stand for the scratch files
+    std::optional<std::string> input;
+    int status;
+    std::optional<std::string> output; // nullopt: the output file must not exist
+    // A completed run announces this limit; a refused one prints `message` alone.
+    std::optional<long> limit;
+    std::string message;
+};
+
+const table_case table_cases[] = {
+    {"no arguments", {}, "a;", 1, std::nullopt, std::nullopt, usage},
+    {"one argument", {"IN"}, "a;", 1, std::nullopt, std::nullopt, usage},
+    {"two arguments keep seven", {"IN", "OUT"}, "a b;\n", 0, "a b;\n;\n", 7, ""},
+    {"limit given",
+     {"IN", "OUT", "3"},
+     "one two three four;five six;",
+     0,
+     "one two three;\nfive six;\n;\n",
+     3,
+     ""},
+    {"limit with trailing text", {"IN", "OUT", "3x"}, "a b c d;", 0, "a b c;\n;\n", 3, ""},
+    {"limit not a number", {"IN", "OUT", "abc"}, "abc;def;", 0, ";\n;\n;\n", 0, ""},
+    {"negative limit", {"IN", "OUT", "-4"}, "w1 w2;w3", 0, ";\n;\n", -4, ""},
+    {"limit after white space and sign", {"IN", "OUT", " \t+2"}, "a b c;", 0, "a b;\n;\n", 2, ""},
+    {"limit too large saturates",
+     {"IN", "OUT", "99999999999"},
+     "a b;",
+     0,
+     "a b;\n;\n",
+     2147483647,
+     ""},
+    {"limit too small saturates",
+     {"IN", "OUT", "-99999999999"},
+     "a b;",
+     0,
+     ";\n;\n",
+     -2147483647L - 1,
+     ""},
+    {"four arguments keep seven", {"IN", "OUT", "2", "x"}, "a b c;", 0, "a b c;\n;\n", 7, ""},
+    {"stray byte copied",
+     {"IN", "OUT"},
+     "\x80"
+     "a b;",
+     0,
+     "\x80"
+     "a b;\n;\n",
+     7,
+     ""},
+    {"utf-8 copied whole",
+     {"IN", "OUT"},
+     "caff\xC3\xA8 \xE2\x82\xAC \xF0\x9F\x98\x80;",
+     0,
+     "caff\xC3\xA8 \xE2\x82\xAC \xF0\x9F\x98\x80;\n;\n",
+     7,
+     ""},
+    {"empty input", {"IN", "OUT"}, "", 0, ";\n", 7, ""},
+    {"missing input",
+     {"IN", "OUT"},
+     std::nullopt,
+     1,
+     std::nullopt,
+     std::nullopt,
+     "Errore apertura file input\n"},
+    {"output in a missing folder",
+     {"IN", "nowhere/out.txt"},
+     "a;",
+     1,
+     std::nullopt,
+     std::nullopt,
+     "Errore apertura file output\n"},
+    {"directory as input",
+     {".", "OUT"},
+     "a;",
+     1,
+     std::nullopt,
+     std::nullopt,
+     "Errore apertura file input\n"},
+};
+
+void PrintTo(const table_case &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class e2e_table : public e2e, public ::testing::WithParamInterface<table_case> {};
+
+TEST_P(e2e_table, console_status_and_output)
+{
+    const table_case &c = GetParam();
+    if (c.input)
+        write_file(in, *c.input);
+    std::vector<std::string> args;
+    for (const std::string &arg : c.args)
+        args.push_back(arg == "IN" ? in : arg == "OUT" ? out : arg == "." ? dir.string() : arg);
+    const run_result r = run_program(args);
+
+    if (c.limit)
+        EXPECT_EQ(r.console, announced(in, out, *c.limit) + completed(out));
+    else
+        EXPECT_EQ(r.console, c.message);
+    EXPECT_EQ(r.status, c.status);
+    const auto output = file_bytes(out);
+    if (c.output)
+        EXPECT_EQ(escaped(output.value_or("<missing>")), escaped(*c.output));
+    else
+        EXPECT_FALSE(output.has_value()) << "the output file must not be created";
+}
+
+INSTANTIATE_TEST_SUITE_P(cases, e2e_table, ::testing::ValuesIn(table_cases), named_case{});
+
+TEST_F(e2e, failed_input_open_leaves_an_existing_output_alone)
+{
+    write_file(out, "keep me");
+    const run_result r = run_program({in, out});
+    EXPECT_EQ(r.console, "Errore apertura file input\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(file_bytes(out), "keep me");
+}
+
+TEST_F(e2e, same_file_by_any_name_is_refused_and_left_intact)
+{
+    const std::string text = "uno due tre quattro cinque sei sette otto;\n";
+    write_file(in, text);
+    fs::create_hard_link(in, dir / "hard.txt");
+    fs::create_symlink(in, dir / "soft.txt");
+    const std::vector<std::string> names = {in, (dir / "." / "in.txt").string(),
+                                            (dir / "hard.txt").string(),
+                                            (dir / "soft.txt").string()};
+    for (const std::string &name : names) {
+        const run_result r = run_program({in, name});
+        EXPECT_EQ(r.console, "Errore apertura file output\n") << name;
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_EQ(file_bytes(in), text) << name;
+        // And the other way round, reading through the link.
+        const run_result back = run_program({name, in});
+        EXPECT_EQ(back.status, 1) << name;
+        EXPECT_EQ(file_bytes(in), text) << name;
+    }
+}
+
+TEST_F(e2e, a_full_disk_is_reported_without_completion)
+{
+    write_file(in, "a b;\n");
+    const run_result r = run_program({in, "/dev/full"});
+    EXPECT_EQ(r.console, announced(in, "/dev/full", 7) + "Errore scrittura file output\n");
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(e2e, a_failed_read_is_reported_without_completion)
+{
+    // On Linux this file opens for reading but every read fails.
+    const char *unreadable = "/proc/self/clear_refs";
+    std::FILE *probe = std::fopen(unreadable, "r");
+    if (probe == nullptr)
+        GTEST_SKIP() << "no unreadable file here";
+    char byte;
+    const bool fails = std::fread(&byte, 1, 1, probe) == 0 && std::ferror(probe);
+    std::fclose(probe);
+    if (!fails)
+        GTEST_SKIP() << unreadable << " can be read here";
+    const run_result r = run_program({unreadable, out});
+    EXPECT_EQ(r.console, announced(unreadable, out, 7) + "Errore lettura file input\n");
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(e2e, a_pipe_as_input)
+{
+    const run_result r = run_program({"/dev/stdin", out, "2"}, "printf 'uno due tre;quattro' | ");
+    EXPECT_EQ(r.console, announced("/dev/stdin", out, 2) + completed(out));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(file_bytes(out), "uno due;\nquattro;\n");
+}
+
+TEST_F(e2e, standard_input_to_standard_output_is_not_the_same_file)
+{
+    const run_result r = run_program({"/dev/stdin", "/dev/stdout"}, "printf 'a b;' | ");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.console.find("a b;\n;\n"), std::string::npos) << r.console;
+}
+
+} // namespace

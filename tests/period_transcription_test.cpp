@@ -1,0 +1,152 @@
+#include "engine/period_transcription.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "stream_support.hpp"
+
+namespace {
+
+struct transcription_case {
+    std::int32_t limit;
+    std::string input;
+    std::string output;
+};
+
+// Whole output files for the loop the program runs.
+const transcription_case transcription_cases[] = {
+    // Short and cut periods.
+    {7, "a b;\n", "a b;\n;\n"},
+    {7, "a b c d e f g h i;\nj k;\n", "a b c d e f g;\nj k;\n;\n"},
+    {3, "one two three four;five six;", "one two three;\nfive six;\n;\n"},
+    {3, "one two three four;five six seven eight nine ten;",
+     "one two three;\nfive six seven;\n;\n"},
+    {7, "a b c d e f g ;h", "a b c d e f g;\nh;\n"},
+    {1, "a b;c", "a;\nc;\n"},
+    {1, "a;b;c", "a;\nb;\nc;\n"},
+    // Separators: exactly LF, FF, CR and space.
+    {2, "uno  due\r\ntre ;quattro", "uno due;\nquattro;\n"},
+    {1, "a\tb c;", "a\tb;\n;\n"},
+    {7, "a b\vc\fd;", "a b\vc d;\n;\n"},
+    {7, std::string("a\0b c;", 6), std::string("a\0b c;\n;\n", 9)},
+    {7, "\n\r \f a;", "a;\n;\n"},
+    {7, "a.b, c!;", "a.b, c!;\n;\n"},
+    // Trailing space kept before a short period's semicolon.
+    {7, "a b ;", "a b ;\n;\n"},
+    {7, "a b \n\n ;", "a b ;\n;\n"},
+    // End of input.
+    {7, "", ";\n"},
+    {5, "x y z", "x y z;\n"},
+    {2, "x y z w", "x y;\n"},
+    {2, "x y", "x y;\n"},
+    {2, "x y ", "x y;\n"},
+    {2, "x y;", "x y;\n;\n"},
+    {3, "   ;  ;", ";\n;\n;\n"},
+    {7, "a;  \n", "a;\n;\n"},
+    // UTF-8 characters whole, lead bytes swallowing what follows them.
+    {7, "caff\xC3\xA8 \xE2\x82\xAC \xF0\x9F\x98\x80;",
+     "caff\xC3\xA8 \xE2\x82\xAC \xF0\x9F\x98\x80;\n;\n"},
+    {7, "ab \xC3", "ab ;\n"},
+    {7, "\xC3;x;", "\xC3;x;\n;\n"},
+    {1, "\xC3 b c;d", "\xC3 b;\nd;\n"},
+    {2, "a b \xE2;;c;", "a b;\n;\n"},
+    // Bytes that begin no character are copied as they are.
+    {7,
+     "\x80"
+     "a b;",
+     "\x80"
+     "a b;\n;\n"},
+    {7, "\xF8\xFF \xBF;", "\xF8\xFF \xBF;\n;\n"},
+    {1, "a b \x80;c", "a;\nc;\n"},
+    // Limits of 0 and below: one bare line per call.
+    {0, "abc;def;", ";\n;\n;\n"},
+    {0, ";;;", ";\n;\n"},
+    {-2, "w1 w2;w3", ";\n;\n"},
+    {0, "", ";\n"},
+    {INT32_MIN, "a;b", ";\n;\n"},
+    {INT32_MAX, "a b c;d", "a b c;\nd;\n"},
+};
+
+void PrintTo(const transcription_case &c, std::ostream *os)
+{
+    *os << "limit " << c.limit << ", input " << escaped(c.input);
+}
+
+class transcription : public ::testing::TestWithParam<transcription_case> {};
+
+TEST_P(transcription, writes_the_expected_file)
+{
+    const transcription_case &c = GetParam();
+    EXPECT_EQ(escaped(condense(c.input, c.limit)), escaped(c.output))
+        << "limit " << c.limit << ", input " << escaped(c.input);
+}
+
+INSTANTIATE_TEST_SUITE_P(all, transcription, ::testing::ValuesIn(transcription_cases));
+
+struct step_case {
+    std::int32_t limit;
+    std::string input;
+    int transcribe_result;
+    std::string written;
+    std::string left_after;
+};
+
+// One call of transcribe_periods: its result, its output and where it leaves the input.
+const step_case step_cases[] = {
+    {3, "one two three four;five", 1, "one two three;\n", "four;five"},
+    {2, "a b  c", 1, "a b;\n", " c"},
+    {2, "a;b", 0, "a;\nb;\n", ""},
+    {0, "abc", 1, ";\n", "bc"},
+    {0, "", 0, ";\n", ""},
+};
+
+TEST(transcribe_periods, stops_just_after_the_separator_that_ends_the_last_word)
+{
+    for (const step_case &c : step_cases) {
+        word_limit = c.limit;
+        std::FILE *in = stream_of(c.input);
+        std::FILE *out = std::tmpfile();
+        EXPECT_EQ(transcribe_periods(in, out), c.transcribe_result) << escaped(c.input);
+        EXPECT_EQ(contents_of(out), c.written) << escaped(c.input);
+        std::string rest;
+        for (int ch = std::fgetc(in); ch != EOF; ch = std::fgetc(in))
+            rest.push_back(static_cast<char>(ch));
+        EXPECT_EQ(rest, c.left_after) << escaped(c.input);
+        std::fclose(in);
+        std::fclose(out);
+    }
+    word_limit = 7;
+}
+
+TEST(skip_rest_of_period, consumes_through_the_semicolon_and_reports_it)
+{
+    std::FILE *in = stream_of("x \xC3; y;z");
+    EXPECT_EQ(skip_rest_of_period(in), 1);
+    EXPECT_EQ(std::fgetc(in), 'z');
+    EXPECT_EQ(skip_rest_of_period(in), 0);
+    std::fclose(in);
+}
+
+TEST(transcribe_periods, reports_a_failed_write)
+{
+    const std::string path = testing::TempDir() + "transcription_read_only.txt";
+    std::FILE *create = std::fopen(path.c_str(), "w");
+    ASSERT_NE(create, nullptr);
+    std::fclose(create);
+    // A stream open only for reading refuses every write.
+    std::FILE *out = std::fopen(path.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    for (const char *input : {"", "a", "a b;", "a b c;"}) {
+        word_limit = 2;
+        std::FILE *in = stream_of(input);
+        EXPECT_EQ(transcribe_periods(in, out), transcription_write_failed) << input;
+        std::fclose(in);
+    }
+    word_limit = 7;
+    std::fclose(out);
+    std::remove(path.c_str());
+}
+
+} // namespace
