@@ -2,9 +2,9 @@
 
 #include <limits>
 
-std::int32_t parse_limit(const char *text)
+std::int32_t parse_limit(const char* text)
 {
-    const char *p = text;
+    const char* p = text;
     // The C locale's white space, which is what atoi skips.
     while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
         ++p;

@@ -3,21 +3,21 @@
 #include <cstdint>
 
 // The console texts, exactly as users and their scripts see them.
-inline constexpr const char *usage_lines[] = {
+inline constexpr const char* usage_lines[] = {
     "\nUtilizzo:\nsfoltitesto nomefile1 nomefile2\n",
     "oppure:\nsfoltitesto nomefile1 nomefile2 n\n",
     "\nLegge il file di input <nomefile1> e ne trascrive il contenuto\n",
     "nel file <nomefile2>, evidenziando le prime n parole (7 se non specificato)\n\n\n",
 };
-inline constexpr const char *input_open_error = "Errore apertura file input\n";
-inline constexpr const char *output_open_error = "Errore apertura file output\n";
-inline constexpr const char *read_error = "Errore lettura file input\n";
-inline constexpr const char *write_error = "Errore scrittura file output\n";
-inline constexpr const char *announcement =
+inline constexpr const char* input_open_error = "Errore apertura file input\n";
+inline constexpr const char* output_open_error = "Errore apertura file output\n";
+inline constexpr const char* read_error = "Errore lettura file input\n";
+inline constexpr const char* write_error = "Errore scrittura file output\n";
+inline constexpr const char* announcement =
     "Periodizzazione in corso da %s a %s, con %d parole per periodo\n";
-inline constexpr const char *completion = "Periodizzato in %s\n";
+inline constexpr const char* completion = "Periodizzato in %s\n";
 
 // Reads the limit the way atoi does (leading white space, an optional sign,
 // digits up to the first other character, 0 when there is no number), but
 // saturates at the ends of the 32-bit range instead of overflowing.
-std::int32_t parse_limit(const char *text);
+std::int32_t parse_limit(const char* text);

@@ -8,7 +8,10 @@
 
 namespace {
 
-int fail(const char *message)
+constexpr std::size_t input_block = 256 * 1024;
+constexpr std::size_t output_block = 128 * 1024;
+
+int fail(const char* message)
 {
     std::printf("%s", message);
     return 1;
@@ -16,20 +19,20 @@ int fail(const char *message)
 
 } // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     const std::vector<std::string> args = utf8_arguments(argc, argv);
     if (args.size() < 3) {
-        for (const char *line : usage_lines)
+        for (const char* line : usage_lines)
             std::printf("%s", line);
         return 1;
     }
-    const std::string &input_name = args[1];
-    const std::string &output_name = args[2];
+    const std::string& input_name = args[1];
+    const std::string& output_name = args[2];
 
     // Everything that could refuse the run is checked before the output is
     // opened, because opening it for writing empties it.
-    std::FILE *in = open_text_file(input_name, "r");
+    std::FILE* in = open_text_file(input_name, "r");
     if (in == nullptr)
         return fail(input_open_error);
     if (is_directory(in)) {
@@ -40,7 +43,7 @@ int main(int argc, char **argv)
         std::fclose(in);
         return fail(output_open_error);
     }
-    std::FILE *out = open_text_file(output_name, "w");
+    std::FILE* out = open_text_file(output_name, "w");
     if (out == nullptr) {
         std::fclose(in);
         return fail(output_open_error);
@@ -53,12 +56,20 @@ int main(int argc, char **argv)
     std::printf(announcement, input_name.c_str(), output_name.c_str(),
                 static_cast<int>(word_limit));
 
-    int result = transcribe_periods(in, out);
-    while (result != transcription_write_failed && !std::ferror(in) && skip_rest_of_period(in) == 1)
-        result = transcribe_periods(in, out);
+    // Large blocks make the run cost about what copying the file costs; the
+    // memory stays the same whatever the size of the input.
+    std::vector<unsigned char> input_buffer(input_block + max_carry);
+    std::vector<unsigned char> output_buffer(output_block);
+    text_input input = make_text_input(in, input_buffer.data(), input_block);
+    text_output output = make_text_output(out, output_buffer.data(), output_block);
+
+    int result = transcribe_periods(input, output);
+    while (result != transcription_write_failed && !std::ferror(in) &&
+           skip_rest_of_period(input) == 1)
+        result = transcribe_periods(input, output);
 
     const bool read_failed = std::ferror(in) != 0;
-    bool write_failed = result == transcription_write_failed;
+    bool write_failed = !flush_output(output);
     write_failed = std::fflush(out) != 0 || write_failed;
     write_failed = std::fclose(out) != 0 || write_failed;
     std::fclose(in);

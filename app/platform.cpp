@@ -2,23 +2,23 @@
 
 #include <sys/stat.h>
 
-std::vector<std::string> utf8_arguments(int argc, char **argv)
+std::vector<std::string> utf8_arguments(int argc, char** argv)
 {
     return {argv, argv + argc};
 }
 
-std::FILE *open_text_file(const std::string &name, const char *mode)
+std::FILE* open_text_file(const std::string& name, const char* mode)
 {
     return std::fopen(name.c_str(), mode);
 }
 
-bool is_directory(std::FILE *file)
+bool is_directory(std::FILE* file)
 {
     struct stat info {};
     return fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool is_same_regular_file(std::FILE *in, const std::string &name)
+bool is_same_regular_file(std::FILE* in, const std::string& name)
 {
     struct stat input {};
     struct stat output {};

@@ -8,15 +8,15 @@
 // rest of the program is standard C++ over the C runtime's streams.
 
 // The command line as UTF-8 strings, the program name first.
-std::vector<std::string> utf8_arguments(int argc, char **argv);
+std::vector<std::string> utf8_arguments(int argc, char** argv);
 
 // Opens a file by its UTF-8 name as a text stream ("r" or "w").
-std::FILE *open_text_file(const std::string &name, const char *mode);
+std::FILE* open_text_file(const std::string& name, const char* mode);
 
 // True when the open stream is a directory, which opens but cannot be read.
-bool is_directory(std::FILE *file);
+bool is_directory(std::FILE* file);
 
 // True when `name` is the regular file that `in` is reading, under any name
 // (a link, another spelling of the path): opening it for writing would empty
 // the input before it is read.
-bool is_same_regular_file(std::FILE *in, const std::string &name);
+bool is_same_regular_file(std::FILE* in, const std::string& name);

@@ -1,11 +1,30 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+
+#include "engine/char_reader.hpp"
 
 // How many words of each period are kept. Read at every comparison, signed:
 // a limit of 0 or below turns every period into a bare ";" line.
 extern std::int32_t word_limit;
+
+// Output gathered in a buffer of the caller's and written to the stream in
+// large pieces. Once a write fails, nothing more is written.
+struct text_output {
+    std::FILE* stream = nullptr;
+    unsigned char* data = nullptr; // capacity bytes, owned by the caller
+    std::size_t capacity = 0;
+    std::size_t used = 0;
+    bool failed = false;
+};
+
+text_output make_text_output(std::FILE* stream, unsigned char* buffer, std::size_t capacity);
+
+// Writes out what the buffer holds; false if this or an earlier write failed.
+// The stream itself is not flushed.
+bool flush_output(text_output& out);
 
 // Result of transcribe_periods when a write to the output failed; the output
 // is then incomplete and the caller should stop.
@@ -14,13 +33,14 @@ inline constexpr int transcription_write_failed = -1;
 // Copies words from `in` to `out`, one line per period ("words;\n"), until a
 // period reaches word_limit words or the input ends, and always closes with
 // ";\n". Words are parted in the output by single spaces; separators are
-// LF, FF, CR and space; ';' ends a period.
+// LF, FF, CR and space; ';' ends a period. A period that stops short of the
+// limit keeps a space before its ';' when separators stood there.
 //
 // Returns 1 when it stopped at the limit (the rest of that period is still to
-// be skipped), 0 at end of input or on a read error (ferror tells which), and
-// transcription_write_failed when a write failed.
-int transcribe_periods(std::FILE *in, std::FILE *out);
+// be skipped), 0 at end of input or on a read error (ferror on the stream
+// tells which), and transcription_write_failed when a write failed.
+int transcribe_periods(text_input& in, text_output& out);
 
 // Discards input through the next ';'. Returns 1 when it consumed one, 0 at
 // end of input or on a read error.
-int skip_rest_of_period(std::FILE *in);
+int skip_rest_of_period(text_input& in);

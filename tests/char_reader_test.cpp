@@ -8,12 +8,13 @@
 #include <utility>
 #include <vector>
 
+#include "case_names.hpp"
 #include "stream_support.hpp"
 
 namespace {
 
 struct reader_case {
-    const char *name;
+    const char* name;
     std::string input;
     std::vector<std::pair<std::uint32_t, std::int32_t>> characters; // then status 0
 };
@@ -40,29 +41,51 @@ const reader_case reader_cases[] = {
     {"nul and controls are characters", std::string("\0\t\x1A", 3), {{0, 1}, {9, 1}, {0x1A, 1}}},
 };
 
-void PrintTo(const reader_case &c, std::ostream *os)
+void PrintTo(const reader_case& c, std::ostream* os)
 {
     *os << c.name;
 }
 
 class reader : public ::testing::TestWithParam<reader_case> {};
 
-TEST_P(reader, delivers_each_character_then_end_of_input)
+TEST_P(reader, delivers_each_character_then_end_of_input_at_any_block_size)
 {
-    const reader_case &c = GetParam();
-    std::FILE *in = stream_of(c.input);
+    const reader_case& c = GetParam();
+    for (std::size_t block : block_sizes) {
+        std::FILE* in = stream_of(c.input);
+        ASSERT_NE(in, nullptr);
+        std::vector<unsigned char> buffer(block + max_carry);
+        text_input text = make_text_input(in, buffer.data(), block);
+        for (const auto& [value, length] : c.characters) {
+            std::uint32_t got_value = 0xDEADBEEF;
+            std::int32_t got_length = -1;
+            ASSERT_EQ(read_char(text, &got_value, &got_length), 1) << "block " << block;
+            EXPECT_EQ(got_value, value) << "block " << block;
+            EXPECT_EQ(got_length, length) << "block " << block;
+        }
+        std::uint32_t value = 0;
+        std::int32_t length = 0;
+        EXPECT_EQ(read_char(text, &value, &length), 0) << "block " << block;
+        EXPECT_EQ(read_char(text, &value, &length), 0) << "end of input must stay ended";
+        std::fclose(in);
+    }
+}
+
+TEST_P(reader, the_reference_reads_the_same_characters)
+{
+    const reader_case& c = GetParam();
+    std::FILE* in = stream_of(c.input);
     ASSERT_NE(in, nullptr);
-    for (const auto &[value, length] : c.characters) {
+    for (const auto& [value, length] : c.characters) {
         std::uint32_t got_value = 0xDEADBEEF;
         std::int32_t got_length = -1;
-        ASSERT_EQ(read_char(in, &got_value, &got_length), 1);
+        ASSERT_EQ(reference::read_char(in, &got_value, &got_length), 1);
         EXPECT_EQ(got_value, value);
         EXPECT_EQ(got_length, length);
     }
     std::uint32_t value = 0;
     std::int32_t length = 0;
-    EXPECT_EQ(read_char(in, &value, &length), 0);
-    EXPECT_EQ(read_char(in, &value, &length), 0) << "end of input must stay ended";
+    EXPECT_EQ(reference::read_char(in, &value, &length), 0);
     std::fclose(in);
 }
 
@@ -72,11 +95,13 @@ TEST(reader_errors, a_stream_that_cannot_be_read_reports_end_with_the_error_flag
 {
     // A stream open only for writing fails every read.
     const std::string path = testing::TempDir() + "reader_write_only.txt";
-    std::FILE *out = std::fopen(path.c_str(), "w");
+    std::FILE* out = std::fopen(path.c_str(), "w");
     ASSERT_NE(out, nullptr);
+    unsigned char buffer[16 + max_carry];
+    text_input text = make_text_input(out, buffer, 16);
     std::uint32_t value = 0;
     std::int32_t length = 0;
-    EXPECT_EQ(read_char(out, &value, &length), 0);
+    EXPECT_EQ(read_char(text, &value, &length), 0);
     EXPECT_NE(std::ferror(out), 0);
     std::fclose(out);
     std::remove(path.c_str());

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "case_names.hpp"
 #include "stream_support.hpp"
 
 #ifndef _WIN32
@@ -28,18 +29,18 @@ const std::string usage = "\nUtilizzo:\nsfoltitesto nomefile1 nomefile2\n"
                           "nel file <nomefile2>, evidenziando le prime n parole (7 se non "
                           "specificato)\n\n\n";
 
-std::string announced(const std::string &in, const std::string &out, long limit)
+std::string announced(const std::string& in, const std::string& out, long limit)
 {
     return "Periodizzazione in corso da " + in + " a " + out + ", con " + std::to_string(limit) +
            " parole per periodo\n";
 }
 
-std::string completed(const std::string &out)
+std::string completed(const std::string& out)
 {
     return "Periodizzato in " + out + "\n";
 }
 
-std::string quoted(const std::string &arg)
+std::string quoted(const std::string& arg)
 {
     std::string q = "'";
     for (char c : arg)
@@ -54,15 +55,15 @@ struct run_result {
 
 // Runs the program with `args`; `shell_prefix` and `shell_suffix` go around
 // the command as the shell sees it (a pipe into it, a redirection).
-run_result run_program(const std::vector<std::string> &args, const std::string &shell_prefix = "",
-                       const std::string &shell_suffix = "")
+run_result run_program(const std::vector<std::string>& args, const std::string& shell_prefix = "",
+                       const std::string& shell_suffix = "")
 {
     std::string command = shell_prefix + quoted(SFOLTITESTO_EXE);
-    for (const std::string &arg : args)
+    for (const std::string& arg : args)
         command += " " + quoted(arg);
     command += shell_suffix;
     run_result result;
-    std::FILE *pipe = popen(command.c_str(), "r");
+    std::FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
         return result;
     char buffer[4096];
@@ -73,7 +74,7 @@ run_result run_program(const std::vector<std::string> &args, const std::string &
     return result;
 }
 
-std::optional<std::string> file_bytes(const fs::path &path)
+std::optional<std::string> file_bytes(const fs::path& path)
 {
     std::ifstream file(path, std::ios::binary);
     if (!file)
@@ -83,7 +84,7 @@ std::optional<std::string> file_bytes(const fs::path &path)
     return bytes.str();
 }
 
-void write_file(const fs::path &path, const std::string &bytes)
+void write_file(const fs::path& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
 }
@@ -93,7 +94,7 @@ class e2e : public ::testing::Test {
   protected:
     void SetUp() override
     {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir = fs::temp_directory_path() /
               identifier("sfoltitesto_e2e_" + std::to_string(getpid()) + "_" +
                          info->test_suite_name() + "_" + info->name());
@@ -112,7 +113,7 @@ class e2e : public ::testing::Test {
 };
 
 struct table_case {
-    const char *name;
+    const char* name;
     std::vector<std::string> args; // "IN" and "OUT" stand for the scratch files
     std::optional<std::string> input;
     int status;
@@ -192,7 +193,7 @@ const table_case table_cases[] = {
      "Errore apertura file input\n"},
 };
 
-void PrintTo(const table_case &c, std::ostream *os)
+void PrintTo(const table_case& c, std::ostream* os)
 {
     *os << c.name;
 }
@@ -201,11 +202,11 @@ class e2e_table : public e2e, public ::testing::WithParamInterface<table_case> {
 
 TEST_P(e2e_table, console_status_and_output)
 {
-    const table_case &c = GetParam();
+    const table_case& c = GetParam();
     if (c.input)
         write_file(in, *c.input);
     std::vector<std::string> args;
-    for (const std::string &arg : c.args)
+    for (const std::string& arg : c.args)
         args.push_back(arg == "IN" ? in : arg == "OUT" ? out : arg == "." ? dir.string() : arg);
     const run_result r = run_program(args);
 
@@ -241,7 +242,7 @@ TEST_F(e2e, same_file_by_any_name_is_refused_and_left_intact)
     const std::vector<std::string> names = {in, (dir / "." / "in.txt").string(),
                                             (dir / "hard.txt").string(),
                                             (dir / "soft.txt").string()};
-    for (const std::string &name : names) {
+    for (const std::string& name : names) {
         const run_result r = run_program({in, name});
         EXPECT_EQ(r.console, "Errore apertura file output\n") << name;
         EXPECT_EQ(r.status, 1) << name;
@@ -264,8 +265,8 @@ TEST_F(e2e, a_full_disk_is_reported_without_completion)
 TEST_F(e2e, a_failed_read_is_reported_without_completion)
 {
     // On Linux this file opens for reading but every read fails.
-    const char *unreadable = "/proc/self/clear_refs";
-    std::FILE *probe = std::fopen(unreadable, "r");
+    const char* unreadable = "/proc/self/clear_refs";
+    std::FILE* probe = std::fopen(unreadable, "r");
     if (probe == nullptr)
         GTEST_SKIP() << "no unreadable file here";
     char byte;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "case_names.hpp"
 #include "stream_support.hpp"
 
 namespace {
@@ -69,18 +70,26 @@ const transcription_case transcription_cases[] = {
     {INT32_MAX, "a b c;d", "a b c;\nd;\n"},
 };
 
-void PrintTo(const transcription_case &c, std::ostream *os)
+void PrintTo(const transcription_case& c, std::ostream* os)
 {
     *os << "limit " << c.limit << ", input " << escaped(c.input);
 }
 
 class transcription : public ::testing::TestWithParam<transcription_case> {};
 
-TEST_P(transcription, writes_the_expected_file)
+TEST_P(transcription, writes_the_expected_file_at_any_block_size)
 {
-    const transcription_case &c = GetParam();
-    EXPECT_EQ(escaped(condense(c.input, c.limit)), escaped(c.output))
-        << "limit " << c.limit << ", input " << escaped(c.input);
+    const transcription_case& c = GetParam();
+    for (std::size_t block : block_sizes)
+        for (std::size_t out_capacity : {std::size_t{1}, std::size_t{3}, std::size_t{4096}})
+            EXPECT_EQ(escaped(condense(c.input, c.limit, block, out_capacity)), escaped(c.output))
+                << "block " << block << ", output buffer " << out_capacity;
+}
+
+TEST_P(transcription, the_reference_writes_the_same_file)
+{
+    const transcription_case& c = GetParam();
+    EXPECT_EQ(escaped(condense_reference(c.input, c.limit)), escaped(c.output));
 }
 
 INSTANTIATE_TEST_SUITE_P(all, transcription, ::testing::ValuesIn(transcription_cases));
@@ -99,21 +108,47 @@ const step_case step_cases[] = {
     {2, "a b  c", 1, "a b;\n", " c"},
     {2, "a;b", 0, "a;\nb;\n", ""},
     {0, "abc", 1, ";\n", "bc"},
+    {0, "\xE2\x82\xAC;", 1, ";\n", ";"},
     {0, "", 0, ";\n", ""},
 };
 
+std::string rest_of(std::FILE* in)
+{
+    std::string rest;
+    for (int ch = std::fgetc(in); ch != EOF; ch = std::fgetc(in))
+        rest.push_back(static_cast<char>(ch));
+    return rest;
+}
+
 TEST(transcribe_periods, stops_just_after_the_separator_that_ends_the_last_word)
 {
-    for (const step_case &c : step_cases) {
+    for (const step_case& c : step_cases) {
+        for (std::size_t block : block_sizes) {
+            word_limit = c.limit;
+            std::FILE* in = stream_of(c.input);
+            std::FILE* out = std::tmpfile();
+            std::vector<unsigned char> in_buffer(block + max_carry);
+            unsigned char out_buffer[64];
+            text_input text_in = make_text_input(in, in_buffer.data(), block);
+            text_output text_out = make_text_output(out, out_buffer, sizeof out_buffer);
+            EXPECT_EQ(transcribe_periods(text_in, text_out), c.transcribe_result)
+                << escaped(c.input);
+            flush_output(text_out);
+            EXPECT_EQ(contents_of(out), c.written) << escaped(c.input);
+            const std::string buffered(in_buffer.begin() + static_cast<std::ptrdiff_t>(text_in.pos),
+                                       in_buffer.begin() +
+                                           static_cast<std::ptrdiff_t>(text_in.end));
+            EXPECT_EQ(buffered + rest_of(in), c.left_after)
+                << escaped(c.input) << ", block " << block;
+            std::fclose(in);
+            std::fclose(out);
+        }
         word_limit = c.limit;
-        std::FILE *in = stream_of(c.input);
-        std::FILE *out = std::tmpfile();
-        EXPECT_EQ(transcribe_periods(in, out), c.transcribe_result) << escaped(c.input);
+        std::FILE* in = stream_of(c.input);
+        std::FILE* out = std::tmpfile();
+        EXPECT_EQ(reference::transcribe_periods(in, out), c.transcribe_result);
         EXPECT_EQ(contents_of(out), c.written) << escaped(c.input);
-        std::string rest;
-        for (int ch = std::fgetc(in); ch != EOF; ch = std::fgetc(in))
-            rest.push_back(static_cast<char>(ch));
-        EXPECT_EQ(rest, c.left_after) << escaped(c.input);
+        EXPECT_EQ(rest_of(in), c.left_after) << escaped(c.input);
         std::fclose(in);
         std::fclose(out);
     }
@@ -122,27 +157,48 @@ TEST(transcribe_periods, stops_just_after_the_separator_that_ends_the_last_word)
 
 TEST(skip_rest_of_period, consumes_through_the_semicolon_and_reports_it)
 {
-    std::FILE *in = stream_of("x \xC3; y;z");
-    EXPECT_EQ(skip_rest_of_period(in), 1);
+    for (std::size_t block : block_sizes) {
+        std::FILE* in = stream_of("x \xC3; y;z");
+        std::vector<unsigned char> buffer(block + max_carry);
+        text_input text = make_text_input(in, buffer.data(), block);
+        EXPECT_EQ(skip_rest_of_period(text), 1) << "block " << block;
+        std::uint32_t value = 0;
+        std::int32_t length = 0;
+        EXPECT_EQ(read_char(text, &value, &length), 1);
+        EXPECT_EQ(value, std::uint32_t{'z'}) << "block " << block;
+        EXPECT_EQ(skip_rest_of_period(text), 0);
+        std::fclose(in);
+    }
+    std::FILE* in = stream_of("x \xC3; y;z");
+    EXPECT_EQ(reference::skip_rest_of_period(in), 1);
     EXPECT_EQ(std::fgetc(in), 'z');
-    EXPECT_EQ(skip_rest_of_period(in), 0);
+    EXPECT_EQ(reference::skip_rest_of_period(in), 0);
     std::fclose(in);
 }
 
 TEST(transcribe_periods, reports_a_failed_write)
 {
     const std::string path = testing::TempDir() + "transcription_read_only.txt";
-    std::FILE *create = std::fopen(path.c_str(), "w");
+    std::FILE* create = std::fopen(path.c_str(), "w");
     ASSERT_NE(create, nullptr);
     std::fclose(create);
     // A stream open only for reading refuses every write.
-    std::FILE *out = std::fopen(path.c_str(), "r");
+    std::FILE* out = std::fopen(path.c_str(), "r");
     ASSERT_NE(out, nullptr);
-    for (const char *input : {"", "a", "a b;", "a b c;"}) {
-        word_limit = 2;
-        std::FILE *in = stream_of(input);
-        EXPECT_EQ(transcribe_periods(in, out), transcription_write_failed) << input;
-        std::fclose(in);
+    for (std::int32_t limit : {2, 0}) {
+        for (const char* input : {"", "a", "a b;", "a b c;"}) {
+            word_limit = limit;
+            std::FILE* in = stream_of(input);
+            unsigned char in_buffer[64 + max_carry];
+            unsigned char out_buffer[1];
+            text_input text_in = make_text_input(in, in_buffer, 64);
+            text_output text_out = make_text_output(out, out_buffer, sizeof out_buffer);
+            EXPECT_EQ(transcribe_periods(text_in, text_out), transcription_write_failed) << input;
+            EXPECT_FALSE(flush_output(text_out));
+            std::rewind(in);
+            EXPECT_EQ(reference::transcribe_periods(in, out), transcription_write_failed) << input;
+            std::fclose(in);
+        }
     }
     word_limit = 7;
     std::fclose(out);

@@ -1,18 +1,19 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include <vector>
+
 #include "engine/period_transcription.hpp"
+#include "reference/reference_engine.hpp"
 
 // A temporary stream holding `bytes`, positioned at its start.
-inline std::FILE *stream_of(const std::string &bytes)
+inline std::FILE* stream_of(const std::string& bytes)
 {
-    std::FILE *f = std::tmpfile();
+    std::FILE* f = std::tmpfile();
     if (f == nullptr)
         return nullptr;
     std::fwrite(bytes.data(), 1, bytes.size(), f);
@@ -21,7 +22,7 @@ inline std::FILE *stream_of(const std::string &bytes)
 }
 
 // Everything written to `f` so far.
-inline std::string contents_of(std::FILE *f)
+inline std::string contents_of(std::FILE* f)
 {
     std::fflush(f);
     std::rewind(f);
@@ -31,15 +32,22 @@ inline std::string contents_of(std::FILE *f)
     return bytes;
 }
 
-// Runs the program's loop over `input` at `limit` and returns the output file.
-inline std::string condense(const std::string &input, std::int32_t limit)
+// Runs the program's loop over `input` at `limit`, reading blocks of `block`
+// bytes through an output buffer of `out_capacity`, and returns the output file.
+inline std::string condense(const std::string& input, std::int32_t limit,
+                            std::size_t block = 256 * 1024, std::size_t out_capacity = 4096)
 {
     word_limit = limit;
-    std::FILE *in = stream_of(input);
-    std::FILE *out = std::tmpfile();
-    transcribe_periods(in, out);
-    while (skip_rest_of_period(in) == 1)
-        transcribe_periods(in, out);
+    std::FILE* in = stream_of(input);
+    std::FILE* out = std::tmpfile();
+    std::vector<unsigned char> in_buffer(block + max_carry);
+    std::vector<unsigned char> out_buffer(out_capacity);
+    text_input text_in = make_text_input(in, in_buffer.data(), block);
+    text_output text_out = make_text_output(out, out_buffer.data(), out_capacity);
+    transcribe_periods(text_in, text_out);
+    while (skip_rest_of_period(text_in) == 1)
+        transcribe_periods(text_in, text_out);
+    flush_output(text_out);
     std::string result = contents_of(out);
     std::fclose(in);
     std::fclose(out);
@@ -47,13 +55,38 @@ inline std::string condense(const std::string &input, std::int32_t limit)
     return result;
 }
 
+// The same with the plain engine that the fast one is held to.
+inline std::string condense_reference(const std::string& input, std::int32_t limit)
+{
+    word_limit = limit;
+    std::FILE* in = stream_of(input);
+    std::FILE* out = std::tmpfile();
+    reference::transcribe_periods(in, out);
+    while (reference::skip_rest_of_period(in) == 1)
+        reference::transcribe_periods(in, out);
+    std::string result = contents_of(out);
+    std::fclose(in);
+    std::fclose(out);
+    word_limit = 7;
+    return result;
+}
+
+// Block sizes that put characters and semicolons across every boundary, and
+// the program's own.
+inline constexpr std::size_t block_sizes[] = {1, 2, 3, 7, 64, 256 * 1024};
+
 // Shows bytes as a C string literal, so a failing case can be pasted back.
-inline std::string escaped(const std::string &bytes)
+inline std::string escaped(const std::string& bytes)
 {
     static const char digits[] = "0123456789ABCDEF";
     std::string text = "\"";
+    bool after_hex = false;
     for (char byte : bytes) {
         const auto c = static_cast<unsigned char>(byte);
+        // A hex escape would swallow a hex digit after it: close the literal.
+        if (after_hex && std::isxdigit(c))
+            text += "\"\"";
+        after_hex = false;
         if (c == '\n')
             text += "\\n";
         else if (c == '\r')
@@ -62,25 +95,10 @@ inline std::string escaped(const std::string &bytes)
             text += std::string("\\") + static_cast<char>(c);
         else if (c >= 0x20 && c < 0x7F)
             text += static_cast<char>(c);
-        else
-            text += std::string("\\x") + digits[c >> 4] + digits[c & 15] + "\"\"";
+        else {
+            text += std::string("\\x") + digits[c >> 4] + digits[c & 15];
+            after_hex = true;
+        }
     }
     return text + "\"";
 }
-
-// `text` with everything but letters and digits turned into '_'.
-inline std::string identifier(std::string text)
-{
-    for (char &c : text)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            c = '_';
-    return text;
-}
-
-// Names each case of a parameterized test after its `name` field.
-struct named_case {
-    template <class Case> std::string operator()(const ::testing::TestParamInfo<Case> &param) const
-    {
-        return identifier(param.param.name);
-    }
-};

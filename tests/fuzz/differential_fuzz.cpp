@@ -1,0 +1,46 @@
+// Feeds the same bytes to the fast engine and the plain one and stops at the
+// first difference. Built for libFuzzer, or with a main that replays files.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "stream_support.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 3)
+        return 0;
+    // The first bytes choose the limit, the block size and the output buffer.
+    const std::int32_t limit = data[0] % 54 - 3;
+    const std::size_t block = data[1] < 240 ? 1 + data[1] % 70 : 256 * 1024;
+    const std::size_t out_capacity = 1 + data[2];
+    const std::string input(reinterpret_cast<const char*>(data) + 3, size - 3);
+
+    const std::string expected = condense_reference(input, limit);
+    const std::string got = condense(input, limit, block, out_capacity);
+    if (got != expected) {
+        std::fprintf(
+            stderr,
+            "limit %d, block %zu, output buffer %zu\ninput    %s\nexpected %s\ngot      %s\n",
+            static_cast<int>(limit), block, out_capacity, escaped(input).c_str(),
+            escaped(expected).c_str(), escaped(got).c_str());
+        std::abort();
+    }
+    return 0;
+}
+
+#ifdef SFOLTITESTO_FUZZ_REPLAY
+int main(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::ifstream file(argv[i], std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    }
+    std::printf("replayed %d inputs\n", argc - 1);
+    return 0;
+}
+#endif
