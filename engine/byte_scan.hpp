@@ -3,10 +3,101 @@
 // Finding where a run of word bytes ends, many bytes at a time. Internal to
 // the engine.
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
-// Which bytes end a run: a period's ';' alone, or also the four separators.
-enum class run_stop { semicolon, semicolon_or_separator };
+#include "engine/char_reader.hpp"
+
+// Finds separators (LF, FF, CR, space) and ';' through bit masks of a
+// 64-byte window, kept between calls: words are short, so most calls only
+// shift the masks. Bytes that move (a refill) need a reset().
+struct separator_finder {
+    const unsigned char* base = nullptr;
+    std::size_t width = 0;   // bytes of the window the masks cover
+    std::uint64_t stops = 0; // separators and ';'
+    std::uint64_t leads = 0; // stops that a lead byte 1 to 3 bytes before may swallow
+
+    void reset()
+    {
+        base = nullptr;
+        width = 0;
+    }
+
+    // The first separator or ';' in [p, end), or end. `*suspect` tells
+    // whether a lead byte before it may have swallowed it.
+    const unsigned char* operator()(const unsigned char* p, const unsigned char* end,
+                                    bool* suspect)
+    {
+        for (;;) {
+            if (p >= base && p < base + width) {
+                const auto shift = static_cast<unsigned>(p - base);
+                const std::uint64_t rest = stops >> shift;
+                if (rest != 0) {
+                    const auto at = static_cast<unsigned>(std::countr_zero(rest)) + shift;
+                    // The first bytes of a window cannot see the bytes before it.
+                    *suspect = at < 3 || ((leads >> at) & 1) != 0;
+                    return base + at;
+                }
+                p = base + width;
+            }
+            if (p == end)
+                return end;
+            base = p;
+            width = end - p < 64 ? static_cast<std::size_t>(end - p) : 64;
+            fill_masks(p, width, &stops, &leads);
+        }
+    }
+
+    // Bit i of *stops set when p[i] is a separator or ';', bit i of *leads
+    // when p[i-1] is a lead byte, p[i-2] one of 3 or 4 bytes or p[i-3] one of
+    // 4 bytes; for i < width <= 64.
+    static void fill_masks(const unsigned char* p, std::size_t width, std::uint64_t* stops,
+                           std::uint64_t* leads);
+};
+
+// Finds ';' alone.
+struct semicolon_finder {
+    const unsigned char* operator()(const unsigned char* p, const unsigned char* end,
+                                    bool* suspect) const
+    {
+        *suspect = true;
+        // The C library's own search is already as wide as the processor allows.
+        const void* hit = std::memchr(p, ';', static_cast<std::size_t>(end - p));
+        return hit != nullptr ? static_cast<const unsigned char*>(hit) : end;
+    }
+};
+
+// Whether the byte at q surely starts a character, knowing that `from` does
+// and looking only at the three bytes before q: no lead byte there reaches q.
+// For valid UTF-8 this always holds at a character start; when it does not,
+// the caller walks the characters one by one.
+inline bool surely_starts_char(const unsigned char* from, const unsigned char* q)
+{
+    return !(q - from >= 1 && q[-1] >= 0xC0 && q[-1] <= 0xF7) &&
+           !(q - from >= 2 && q[-2] >= 0xE0 && q[-2] <= 0xF7) &&
+           !(q - from >= 3 && q[-3] >= 0xF0 && q[-3] <= 0xF7);
+}
+
+// The first character from `p` (a character start) that does not fit before
+// `end`, or `end`.
+inline const unsigned char* last_fit(const unsigned char* p, const unsigned char* end)
+{
+    // Start the walk near the end when a character start can be told there,
+    // so a long run costs nothing here.
+    if (end - p > 4) {
+        for (const unsigned char* q = end; q >= end - 3; --q) {
+            if (surely_starts_char(p, q)) {
+                p = q;
+                break;
+            }
+        }
+    }
+    while (p < end && p + char_size(*p) <= end)
+        p += char_size(*p);
+    return p;
+}
 
 struct run_end {
     const unsigned char* at; // the stopping byte, or where the buffered bytes run out
@@ -14,13 +105,30 @@ struct run_end {
 };
 
 // From `p`, which starts a character, finds the first character in [p, end)
-// whose (first and only) byte is a stopping byte. A lead byte's character
-// takes the bytes after it whatever they are, so a stopping byte inside one
-// does not count. When there is none, `at` is the first character that does
-// not fit before `end` (`end` itself when all of them fit), and the bytes
-// from there, at most 3, wait for more input.
-template <run_stop stop> run_end scan_run(const unsigned char* p, const unsigned char* end);
-
-extern template run_end scan_run<run_stop::semicolon>(const unsigned char*, const unsigned char*);
-extern template run_end scan_run<run_stop::semicolon_or_separator>(const unsigned char*,
-                                                                   const unsigned char*);
+// whose (first and only) byte is one that `find` looks for. A lead byte's
+// character takes the bytes after it whatever they are, so a stopping byte
+// inside one does not count. When there is none, `at` is the first character
+// that does not fit before `end` (`end` itself when all of them fit), and the
+// bytes from there, at most 3, wait for more input.
+template <class Finder>
+inline run_end scan_run(const unsigned char* p, const unsigned char* end, Finder& find)
+{
+    for (;;) {
+        bool suspect = true;
+        const unsigned char* q = find(p, end, &suspect);
+        if (q == end)
+            return {last_fit(p, end), false};
+        if (!suspect || surely_starts_char(p, q))
+            return {q, true};
+        // Walk to the character that holds q.
+        const unsigned char* c = p;
+        while (c + char_size(*c) <= q)
+            c += char_size(*c);
+        if (c == q)
+            return {q, true};
+        // q is inside the character at c: go on after that character.
+        if (c + char_size(*c) > end)
+            return {c, false};
+        p = c + char_size(*c);
+    }
+}

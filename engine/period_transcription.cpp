@@ -41,6 +41,14 @@ bool write_bytes(text_output& out, const unsigned char* bytes, std::size_t count
     return true;
 }
 
+bool is_separator(unsigned char byte)
+{
+    return byte == ' ' || byte == '\n' || byte == '\r' || byte == '\f';
+}
+
+const unsigned char space[] = {' '};
+const unsigned char line_feed[] = {'\n'};
+
 bool end_line(text_output& out)
 {
     static const unsigned char line_end[] = {';', '\n'};
@@ -60,50 +68,92 @@ int transcribe_periods(text_input& in, text_output& out)
         return end_line(out) ? status : transcription_write_failed;
     }
 
+    // The limit cannot change during a call; a local copy keeps the
+    // compiler from reloading it after every write through a byte pointer.
+    const std::int32_t limit = word_limit;
     std::int32_t words_done = 0;
     bool after_separator = true;
     int status = 0;
+    separator_finder find;
+    const unsigned char* p = in.data + in.pos;
+    const unsigned char* end = in.data + in.end;
+    // Where the output is the input byte for byte (words parted by single
+    // spaces, a ';' followed by a line feed), it is copied in one piece from
+    // `pending` once something differs.
+    const unsigned char* pending = p;
+    const auto copy_pending = [&](const unsigned char* upto) {
+        const bool ok = write_bytes(out, pending, static_cast<std::size_t>(upto - pending));
+        pending = upto;
+        return ok;
+    };
     for (;;) {
-        const unsigned char* const start = in.data + in.pos;
-        const run_end run = scan_run<run_stop::semicolon_or_separator>(start, in.data + in.end);
-        if (run.at != start) {
+        const run_end run = scan_run(p, end, find);
+        if (run.at != p)
             after_separator = false;
-            if (!write_bytes(out, start, static_cast<std::size_t>(run.at - start)))
-                return transcription_write_failed;
-        }
-        in.pos = static_cast<std::size_t>(run.at - in.data);
+        p = run.at;
         if (!run.found) {
-            if (refill(in))
+            if (!copy_pending(p))
+                return transcription_write_failed;
+            in.pos = static_cast<std::size_t>(p - in.data);
+            const bool more = refill(in);
+            p = pending = in.data + in.pos;
+            end = in.data + in.end;
+            find.reset();
+            if (more)
                 continue;
-            in.pos = in.end; // a character cut short by the end is dropped
+            p = end; // a character cut short by the end is dropped
             break;
         }
-        const unsigned char byte = in.data[in.pos++];
+        const unsigned char byte = *p;
         if (byte == ';') {
-            if (!end_line(out))
+            ++p;
+            // The line feed that often follows would be dropped as the next
+            // period's leading separator: let it stand for the one we write.
+            if (p < end && *p == '\n') {
+                ++p;
+            } else if (!copy_pending(p) || !write_bytes(out, line_feed, 1)) {
                 return transcription_write_failed;
+            }
             words_done = 0;
             after_separator = true;
-        } else if (!after_separator) {
+            continue;
+        }
+        // A separator. Those that follow it write and count nothing: pass
+        // them all at once (a byte after a separator always starts a character).
+        const unsigned char* next = p + 1;
+        while (next < end && is_separator(*next))
+            ++next;
+        if (!after_separator) {
             // A word counts when a separator ends it; at the limit the input
             // stays just after that separator, for the skipper.
-            if (++words_done >= word_limit) {
+            if (++words_done >= limit) {
+                if (!copy_pending(p))
+                    return transcription_write_failed;
+                ++p;
                 status = 1;
                 break;
             }
-            static const unsigned char space = ' ';
-            if (!write_bytes(out, &space, 1))
-                return transcription_write_failed;
             after_separator = true;
+            if (byte == ' ' && next == p + 1) {
+                p = next;
+                continue;
+            }
+            if (!copy_pending(p) || !write_bytes(out, space, 1))
+                return transcription_write_failed;
+        } else if (!copy_pending(p)) {
+            return transcription_write_failed;
         }
+        p = pending = next;
     }
+    in.pos = static_cast<std::size_t>(p - in.data);
     return end_line(out) ? status : transcription_write_failed;
 }
 
 int skip_rest_of_period(text_input& in)
 {
     for (;;) {
-        const run_end run = scan_run<run_stop::semicolon>(in.data + in.pos, in.data + in.end);
+        semicolon_finder find;
+        const run_end run = scan_run(in.data + in.pos, in.data + in.end, find);
         in.pos = static_cast<std::size_t>(run.at - in.data);
         if (run.found) {
             ++in.pos;
