@@ -5,8 +5,8 @@
 #define SFOLTITESTO_SSE2 1
 #endif
 
-void separator_finder::fill_masks(const unsigned char* p, std::size_t width,
-                                  std::uint64_t* stops, std::uint64_t* leads)
+void separator_finder::fill_masks(const unsigned char* p, std::size_t width, std::uint64_t* stops,
+                                  std::uint64_t* leads)
 {
     std::uint64_t stop = 0;
     std::uint64_t lead2 = 0; // C0-F7: takes at least the next byte

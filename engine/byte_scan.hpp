@@ -27,8 +27,7 @@ struct separator_finder {
 
     // The first separator or ';' in [p, end), or end. `*suspect` tells
     // whether a lead byte before it may have swallowed it.
-    const unsigned char* operator()(const unsigned char* p, const unsigned char* end,
-                                    bool* suspect)
+    const unsigned char* operator()(const unsigned char* p, const unsigned char* end, bool* suspect)
     {
         for (;;) {
             if (p >= base && p < base + width) {
