@@ -70,9 +70,9 @@ std::string random_input(generator& g)
         break;
     default: // lead bytes placed just before the ends of 64-byte blocks
         s.assign(static_cast<std::size_t>(length) + 70, 'x');
-        for (std::size_t at = 61; at < s.size(); at += 64) {
+        for (std::size_t at = 61; at + 3 < s.size(); at += 64) {
             s[at] = static_cast<char>(interesting[pick(g, 14, sizeof interesting - 1)]);
-            s[at + static_cast<std::size_t>(pick(g, 1, 3)) - 1] = ';';
+            s[at + static_cast<std::size_t>(pick(g, 1, 3))] = ';';
         }
         break;
     }
