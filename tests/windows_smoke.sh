@@ -1,0 +1,29 @@
+#!/bin/sh
+# Runs the Windows build under wine on what only Windows does: Unicode file
+# names, CR LF line ends, the 1A byte that ends text input, the same file
+# refused under another name.
+set -eu
+exe=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+export WINEDEBUG=-all
+fail() { echo "FAILED: $*"; exit 1; }
+
+printf 'uno due tre quattro;\r\ncinque sei;\032 dopo;' >'testo😀.txt'
+wine "$exe" 'testo😀.txt' 'sintesi è.txt' 2 >console.txt || fail "status $?"
+printf 'Periodizzazione in corso da testo😀.txt a sintesi è.txt, con 2 parole per periodo\r\nPeriodizzato in sintesi è.txt\r\n' >expected.txt
+cmp console.txt expected.txt || fail "console: $(od -c console.txt)"
+printf 'uno due;\r\ncinque sei;\r\n;\r\n' >expected.txt
+cmp 'sintesi è.txt' expected.txt || fail "output: $(od -c 'sintesi è.txt')"
+
+cp 'testo😀.txt' before.txt
+for name in 'testo😀.txt' './TESTO😀.TXT'; do
+    status=0
+    wine "$exe" 'testo😀.txt' "$name" >console.txt || status=$?
+    [ "$status" = 1 ] || fail "same file as $name: status $status"
+    printf 'Errore apertura file output\r\n' >expected.txt
+    cmp console.txt expected.txt || fail "same file as $name: $(od -c console.txt)"
+    cmp 'testo😀.txt' before.txt || fail "same file as $name: the input changed"
+done
+echo "windows ok"
