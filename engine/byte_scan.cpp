@@ -47,7 +47,7 @@ void separator_finder::fill_masks(const unsigned char* p, std::size_t width, std
     for (; i < width; ++i) {
         const unsigned char b = p[i];
         const std::uint64_t bit = std::uint64_t{1} << i;
-        if (b == ';' || b == ' ' || b == '\n' || b == '\f' || b == '\r')
+        if (b == ';' || is_separator(b))
             stop |= bit;
         if (b >= 0xC0 && b <= 0xF7)
             lead2 |= bit;

@@ -10,6 +10,12 @@
 
 #include "engine/char_reader.hpp"
 
+// The bytes that part words.
+inline bool is_separator(unsigned char byte)
+{
+    return byte == ' ' || byte == '\n' || byte == '\r' || byte == '\f';
+}
+
 // Finds separators (LF, FF, CR, space) and ';' through bit masks of a
 // 64-byte window, kept between calls: words are short, so most calls only
 // shift the masks. Bytes that move (a refill) need a reset().

@@ -41,11 +41,6 @@ bool write_bytes(text_output& out, const unsigned char* bytes, std::size_t count
     return true;
 }
 
-bool is_separator(unsigned char byte)
-{
-    return byte == ' ' || byte == '\n' || byte == '\r' || byte == '\f';
-}
-
 const unsigned char space[] = {' '};
 const unsigned char line_feed[] = {'\n'};
 
