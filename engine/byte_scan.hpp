@@ -16,14 +16,48 @@ inline bool is_separator(unsigned char byte)
     return byte == ' ' || byte == '\n' || byte == '\r' || byte == '\f';
 }
 
-// Finds separators (LF, FF, CR, space) and ';' through bit masks of a
+// What the 64 bytes at p are, one bit per byte: bit i tells about p[i].
+struct window_masks {
+    std::uint64_t separators = 0; // LF, FF, CR, space
+    std::uint64_t spaces = 0;
+    std::uint64_t line_feeds = 0;
+    std::uint64_t semicolons = 0;
+    // Separators and ';' that a lead byte may swallow: p[i-1] is C0 or above,
+    // p[i-2] E0 or above, or p[i-3] F0 or above. It looks at the three bytes
+    // before p, which must be readable, and counts F8-FF as lead bytes too:
+    // it may doubt a stop that stands alone, never trust one that does not.
+    std::uint64_t unsure = 0;
+};
+
+window_masks classify_window(const unsigned char* p);
+
+// The ways classify_window has of doing it, giving the same masks: one byte
+// at a time on any processor, 16 at a time with SSE2 (every x86-64 has it).
+window_masks classify_window_portable(const unsigned char* p);
+#if defined(__SSE2__) || defined(_M_X64)
+#define SFOLTITESTO_HAS_SSE2_CLASSIFIER 1
+window_masks classify_window_sse2(const unsigned char* p);
+#endif
+
+// Bit i set when p[i] is a separator or ';', for i < width <= 64.
+std::uint64_t stop_mask(const unsigned char* p, std::size_t width);
+
+// Bits set in x, without needing the processor's own instruction.
+inline unsigned count_bits(std::uint64_t x)
+{
+    x -= (x >> 1) & 0x5555555555555555;
+    x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
+    return static_cast<unsigned>((x * 0x0101010101010101) >> 56);
+}
+
+// Finds separators (LF, FF, CR, space) and ';' through a bit mask of a
 // 64-byte window, kept between calls: words are short, so most calls only
-// shift the masks. Bytes that move (a refill) need a reset().
+// shift the mask. Bytes that move (a refill) need a reset().
 struct separator_finder {
     const unsigned char* base = nullptr;
-    std::size_t width = 0;   // bytes of the window the masks cover
+    std::size_t width = 0;   // bytes of the window the mask covers
     std::uint64_t stops = 0; // separators and ';'
-    std::uint64_t leads = 0; // stops that a lead byte 1 to 3 bytes before may swallow
 
     void reset()
     {
@@ -31,43 +65,30 @@ struct separator_finder {
         width = 0;
     }
 
-    // The first separator or ';' in [p, end), or end. `*suspect` tells
-    // whether a lead byte before it may have swallowed it.
-    const unsigned char* operator()(const unsigned char* p, const unsigned char* end, bool* suspect)
+    // The first separator or ';' in [p, end), or end.
+    const unsigned char* operator()(const unsigned char* p, const unsigned char* end)
     {
         for (;;) {
             if (p >= base && p < base + width) {
                 const auto shift = static_cast<unsigned>(p - base);
                 const std::uint64_t rest = stops >> shift;
-                if (rest != 0) {
-                    const auto at = static_cast<unsigned>(std::countr_zero(rest)) + shift;
-                    // The first bytes of a window cannot see the bytes before it.
-                    *suspect = at < 3 || ((leads >> at) & 1) != 0;
-                    return base + at;
-                }
+                if (rest != 0)
+                    return base + static_cast<unsigned>(std::countr_zero(rest)) + shift;
                 p = base + width;
             }
             if (p == end)
                 return end;
             base = p;
             width = end - p < 64 ? static_cast<std::size_t>(end - p) : 64;
-            fill_masks(p, width, &stops, &leads);
+            stops = stop_mask(p, width);
         }
     }
-
-    // Bit i of *stops set when p[i] is a separator or ';', bit i of *leads
-    // when p[i-1] is a lead byte, p[i-2] one of 3 or 4 bytes or p[i-3] one of
-    // 4 bytes; for i < width <= 64.
-    static void fill_masks(const unsigned char* p, std::size_t width, std::uint64_t* stops,
-                           std::uint64_t* leads);
 };
 
 // Finds ';' alone.
 struct semicolon_finder {
-    const unsigned char* operator()(const unsigned char* p, const unsigned char* end,
-                                    bool* suspect) const
+    const unsigned char* operator()(const unsigned char* p, const unsigned char* end) const
     {
-        *suspect = true;
         // The C library's own search is already as wide as the processor allows.
         const void* hit = std::memchr(p, ';', static_cast<std::size_t>(end - p));
         return hit != nullptr ? static_cast<const unsigned char*>(hit) : end;
@@ -119,11 +140,10 @@ template <class Finder>
 inline run_end scan_run(const unsigned char* p, const unsigned char* end, Finder& find)
 {
     for (;;) {
-        bool suspect = true;
-        const unsigned char* q = find(p, end, &suspect);
+        const unsigned char* q = find(p, end);
         if (q == end)
             return {last_fit(p, end), false};
-        if (!suspect || surely_starts_char(p, q))
+        if (surely_starts_char(p, q))
             return {q, true};
         // Walk to the character that holds q.
         const unsigned char* c = p;

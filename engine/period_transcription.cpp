@@ -1,5 +1,6 @@
 #include "engine/period_transcription.hpp"
 
+#include <bit>
 #include <cstring>
 
 #include "engine/byte_scan.hpp"
@@ -25,17 +26,26 @@ bool flush_output(text_output& out)
 
 namespace {
 
-bool write_bytes(text_output& out, const unsigned char* bytes, std::size_t count)
+// Empties the buffer first; a piece as large as the buffer goes straight out.
+bool write_through(text_output& out, const unsigned char* bytes, std::size_t count)
 {
-    if (count > out.capacity - out.used) {
-        if (!flush_output(out))
-            return false;
-        if (count >= out.capacity) {
-            if (std::fwrite(bytes, 1, count, out.stream) != count)
-                out.failed = true;
-            return !out.failed;
-        }
+    if (!flush_output(out))
+        return false;
+    if (count >= out.capacity) {
+        if (std::fwrite(bytes, 1, count, out.stream) != count)
+            out.failed = true;
+        return !out.failed;
     }
+    std::memcpy(out.data + out.used, bytes, count);
+    out.used += count;
+    return true;
+}
+
+// Most writes fit in the buffer: keep that case small enough to inline.
+inline bool write_bytes(text_output& out, const unsigned char* bytes, std::size_t count)
+{
+    if (count > out.capacity - out.used)
+        return write_through(out, bytes, count);
     std::memcpy(out.data + out.used, bytes, count);
     out.used += count;
     return true;
@@ -48,6 +58,174 @@ bool end_line(text_output& out)
 {
     static const unsigned char line_end[] = {';', '\n'};
     return write_bytes(out, line_end, sizeof line_end);
+}
+
+// Bits 0 to n-1.
+std::uint64_t bits_below(unsigned n)
+{
+    return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+}
+
+// The last of the bytes 61 to 64 of the window at p (a character start)
+// that surely starts a character, or 0. Valid UTF-8 always has one.
+unsigned last_sure_start(const unsigned char* p)
+{
+    // Without branches: in text of many lead bytes they would be guesses.
+    const auto lead = [](unsigned char b, unsigned low) { return b >= low && b <= 0xF7; };
+    unsigned last = 0;
+    for (unsigned k = 61; k <= 64; ++k) {
+        const bool reached = lead(p[k - 1], 0xC0) | lead(p[k - 2], 0xE0) | lead(p[k - 3], 0xF0);
+        last = reached ? last : k;
+    }
+    return last;
+}
+
+// Where the output is the input byte for byte (words parted by single
+// spaces, a ';' followed by a line feed), it is copied in one piece from
+// `pending` once something differs.
+struct transcriber {
+    text_output& out;
+    const unsigned char* pending;
+    std::int32_t limit;
+    std::int32_t words_done = 0;
+
+    bool copy_pending(const unsigned char* upto)
+    {
+        const bool ok = write_bytes(out, pending, static_cast<std::size_t>(upto - pending));
+        pending = upto;
+        return ok;
+    }
+
+    enum class step { after_stop, inside_word, declined, at_limit, write_failed };
+
+    // Transcribes the window of 64 bytes at `p`, which starts a character,
+    // handling all its separators and ';' at once through bit masks, and
+    // leaves `p` after the last of them (after_stop) or on a character start
+    // further on, inside a word (inside_word). Declines a window where a lead
+    // byte may have swallowed the first stop, or where no character start
+    // can be told. At the limit, `p` is left just after the separator that
+    // ended the last word kept. Reads from 3 bytes before `p` to 192 bytes
+    // after it (its copies move whole 64-byte blocks).
+    step window(const unsigned char*& p, bool after_separator);
+};
+
+// Bytes a window may write at most, with room for the whole-block copies
+// running past the end of what they copy.
+constexpr std::size_t window_output_room = 384;
+
+transcriber::step transcriber::window(const unsigned char*& p, bool after_separator)
+{
+    const window_masks m = classify_window(p);
+    std::uint64_t stops = m.separators | m.semicolons;
+    // Only the stops before the first one that a lead byte may swallow
+    // surely stand alone.
+    const std::uint64_t unsure = m.unsure;
+    if (unsure != 0)
+        stops &= bits_below(static_cast<unsigned>(std::countr_zero(unsure)));
+    if (stops == 0) {
+        const unsigned next = unsure == 0 ? last_sure_start(p) : 0;
+        if (next == 0)
+            return step::declined;
+        p += next;
+        return step::inside_word;
+    }
+    const auto cut = 64 - static_cast<unsigned>(std::countl_zero(stops));
+    const std::uint64_t separators = m.separators & stops;
+    const std::uint64_t semicolons = m.semicolons & stops;
+    const std::uint64_t after_stop = (stops << 1) | (after_separator ? 1 : 0);
+    const std::uint64_t word_ends = separators & ~after_stop;
+
+    // Where the limit falls, if it does in this window.
+    unsigned done_at = cut; // the bytes before it are transcribed
+    bool at_limit = false;
+    for (unsigned from = 0;;) {
+        const std::uint64_t later = semicolons & ~bits_below(from);
+        const unsigned upto = later != 0 ? static_cast<unsigned>(std::countr_zero(later)) : cut;
+        std::uint64_t ends = word_ends & bits_below(upto) & ~bits_below(from);
+        const auto count = static_cast<std::int32_t>(count_bits(ends));
+        if (count >= limit - words_done) {
+            for (std::int32_t k = limit - words_done; k > 1; --k)
+                ends &= ends - 1;
+            done_at = static_cast<unsigned>(std::countr_zero(ends));
+            at_limit = true;
+            break;
+        }
+        words_done += count;
+        if (later == 0)
+            break;
+        words_done = 0;
+        from = upto + 1;
+    }
+    // A line feed just after a ';' stands for the one the ';' needs; other
+    // ';' get one written after them.
+    const std::uint64_t line_feed_next =
+        (m.line_feeds >> 1) | (p[64] == '\n' ? std::uint64_t{1} << 63 : 0);
+    const std::uint64_t bare_semicolons = semicolons & ~line_feed_next;
+    bool keeps_line_feed = false;
+    if (!at_limit && ((semicolons & ~bare_semicolons) >> 63) != 0) {
+        done_at = 65; // the line feed after the window goes with its ';'
+        keeps_line_feed = true;
+    }
+
+    // The output is the input less the separators after a stop (save that
+    // line feed), with word ends other than a space written as one and a
+    // line feed after a bare ';'. Copy it piece by piece between those cuts,
+    // each piece in 64-byte blocks, which a few plain moves do.
+    const std::uint64_t dropped = separators & after_stop & ~(m.line_feeds & (semicolons << 1));
+    const std::uint64_t replaced = word_ends & ~m.spaces;
+    const std::uint64_t skipped = dropped | replaced;
+    std::uint64_t cuts = (skipped & ~(skipped << 1)) | (bare_semicolons << 1);
+    cuts &= bits_below(done_at);
+
+    if (p - pending > 63 && !copy_pending(p))
+        return step::write_failed;
+    unsigned char stage[window_output_room];
+    const bool direct = out.capacity - out.used >= window_output_room;
+    unsigned char* const to = direct ? out.data + out.used : stage;
+    std::size_t used = 0;
+    const auto copy_to = [&](const unsigned char* upto) {
+        const auto length = static_cast<std::size_t>(upto - pending);
+        std::memcpy(to + used, pending, 64);
+        if (length > 64)
+            std::memcpy(to + used + 64, pending + 64, 64);
+        used += length;
+    };
+    while (cuts != 0) {
+        const auto at = static_cast<unsigned>(std::countr_zero(cuts));
+        cuts &= cuts - 1;
+        copy_to(p + at);
+        const auto line_end = static_cast<unsigned>(((bare_semicolons << 1) >> at) & 1);
+        const auto space_end = static_cast<unsigned>((replaced >> at) & 1);
+        to[used] = static_cast<unsigned char>(' ' - line_end * (' ' - '\n'));
+        used += line_end | space_end;
+        pending = p + at + static_cast<unsigned>(std::countr_one(skipped >> at));
+    }
+    copy_to(p + done_at);
+    pending = p + done_at;
+    // A bare ';' that ends the piece still wants its line feed.
+    if (!at_limit && !keeps_line_feed && ((bare_semicolons >> (done_at - 1)) & 1) != 0)
+        to[used++] = '\n';
+    if (direct)
+        out.used += used;
+    else if (!write_bytes(out, stage, used))
+        return step::write_failed;
+
+    if (at_limit) {
+        p += done_at + 1;
+        return step::at_limit;
+    }
+    if (done_at > cut) {
+        p += done_at;
+        return step::after_stop;
+    }
+    // A word running on past the window: go as far into it as is sure.
+    const unsigned next = unsure == 0 ? last_sure_start(p) : 0;
+    if (next > cut) {
+        p += next;
+        return step::inside_word;
+    }
+    p += cut;
+    return step::after_stop;
 }
 
 } // namespace
@@ -63,35 +241,40 @@ int transcribe_periods(text_input& in, text_output& out)
         return end_line(out) ? status : transcription_write_failed;
     }
 
+    const unsigned char* p = in.data + in.pos;
+    const unsigned char* end = in.data + in.end;
     // The limit cannot change during a call; a local copy keeps the
     // compiler from reloading it after every write through a byte pointer.
-    const std::int32_t limit = word_limit;
-    std::int32_t words_done = 0;
+    transcriber t{out, p, word_limit};
     bool after_separator = true;
     int status = 0;
     separator_finder find;
-    const unsigned char* p = in.data + in.pos;
-    const unsigned char* end = in.data + in.end;
-    // Where the output is the input byte for byte (words parted by single
-    // spaces, a ';' followed by a line feed), it is copied in one piece from
-    // `pending` once something differs.
-    const unsigned char* pending = p;
-    const auto copy_pending = [&](const unsigned char* upto) {
-        const bool ok = write_bytes(out, pending, static_cast<std::size_t>(upto - pending));
-        pending = upto;
-        return ok;
-    };
     for (;;) {
+        if (end - p >= 192 && p - in.data >= 3) {
+            const transcriber::step step = t.window(p, after_separator);
+            if (step == transcriber::step::after_stop || step == transcriber::step::inside_word) {
+                after_separator = step == transcriber::step::after_stop;
+                continue;
+            }
+            if (step == transcriber::step::write_failed)
+                return transcription_write_failed;
+            if (step == transcriber::step::at_limit) {
+                status = 1;
+                break;
+            }
+        }
+        // One stop at a time, for what the masks cannot settle: the end of
+        // the buffered bytes, long words, lead bytes that swallow a stop.
         const run_end run = scan_run(p, end, find);
         if (run.at != p)
             after_separator = false;
         p = run.at;
         if (!run.found) {
-            if (!copy_pending(p))
+            if (!t.copy_pending(p))
                 return transcription_write_failed;
             in.pos = static_cast<std::size_t>(p - in.data);
             const bool more = refill(in);
-            p = pending = in.data + in.pos;
+            p = t.pending = in.data + in.pos;
             end = in.data + in.end;
             find.reset();
             if (more)
@@ -106,10 +289,10 @@ int transcribe_periods(text_input& in, text_output& out)
             // period's leading separator: let it stand for the one we write.
             if (p < end && *p == '\n') {
                 ++p;
-            } else if (!copy_pending(p) || !write_bytes(out, line_feed, 1)) {
+            } else if (!t.copy_pending(p) || !write_bytes(out, line_feed, 1)) {
                 return transcription_write_failed;
             }
-            words_done = 0;
+            t.words_done = 0;
             after_separator = true;
             continue;
         }
@@ -121,8 +304,8 @@ int transcribe_periods(text_input& in, text_output& out)
         if (!after_separator) {
             // A word counts when a separator ends it; at the limit the input
             // stays just after that separator, for the skipper.
-            if (++words_done >= limit) {
-                if (!copy_pending(p))
+            if (++t.words_done >= t.limit) {
+                if (!t.copy_pending(p))
                     return transcription_write_failed;
                 ++p;
                 status = 1;
@@ -133,12 +316,12 @@ int transcribe_periods(text_input& in, text_output& out)
                 p = next;
                 continue;
             }
-            if (!copy_pending(p) || !write_bytes(out, space, 1))
+            if (!t.copy_pending(p) || !write_bytes(out, space, 1))
                 return transcription_write_failed;
-        } else if (!copy_pending(p)) {
+        } else if (!t.copy_pending(p)) {
             return transcription_write_failed;
         }
-        p = pending = next;
+        p = t.pending = next;
     }
     in.pos = static_cast<std::size_t>(p - in.data);
     return end_line(out) ? status : transcription_write_failed;

@@ -73,7 +73,7 @@ inline std::string condense_reference(const std::string& input, std::int32_t lim
 
 // Block sizes that put characters and semicolons across every boundary, and
 // the program's own.
-inline constexpr std::size_t block_sizes[] = {1, 2, 3, 7, 64, 256 * 1024};
+inline constexpr std::size_t block_sizes[] = {1, 2, 3, 7, 64, 250, 1000, 256 * 1024};
 
 // Shows bytes as a C string literal, so a failing case can be pasted back.
 inline std::string escaped(const std::string& bytes)
