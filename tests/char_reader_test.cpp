@@ -97,6 +97,14 @@ TEST(reader_errors, a_stream_that_cannot_be_read_reports_end_with_the_error_flag
     const std::string path = testing::TempDir() + "reader_write_only.txt";
     std::FILE* out = std::fopen(path.c_str(), "w");
     ASSERT_NE(out, nullptr);
+    char probe = 0;
+    if (std::fread(&probe, 1, 1, out) == 0 && std::ferror(out) == 0) {
+        // Microsoft's C runtime fails such a read without flagging an error.
+        std::fclose(out);
+        std::remove(path.c_str());
+        GTEST_SKIP() << "this C runtime does not flag a read of a write-only stream";
+    }
+    std::clearerr(out);
     unsigned char buffer[16 + max_carry];
     text_input text = make_text_input(out, buffer, 16);
     std::uint32_t value = 0;

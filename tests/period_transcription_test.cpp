@@ -126,7 +126,7 @@ TEST(transcribe_periods, stops_just_after_the_separator_that_ends_the_last_word)
         for (std::size_t block : block_sizes) {
             word_limit = c.limit;
             std::FILE* in = stream_of(c.input);
-            std::FILE* out = std::tmpfile();
+            std::FILE* out = scratch_file();
             std::vector<unsigned char> in_buffer(block + max_carry);
             unsigned char out_buffer[64];
             text_input text_in = make_text_input(in, in_buffer.data(), block);
@@ -145,7 +145,7 @@ TEST(transcribe_periods, stops_just_after_the_separator_that_ends_the_last_word)
         }
         word_limit = c.limit;
         std::FILE* in = stream_of(c.input);
-        std::FILE* out = std::tmpfile();
+        std::FILE* out = scratch_file();
         EXPECT_EQ(reference::transcribe_periods(in, out), c.transcribe_result);
         EXPECT_EQ(contents_of(out), c.written) << escaped(c.input);
         EXPECT_EQ(rest_of(in), c.left_after) << escaped(c.input);

@@ -3,17 +3,38 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
-
 #include <vector>
+
+#ifdef _WIN32
+#include <process.h>
+#endif
 
 #include "engine/period_transcription.hpp"
 #include "reference/reference_engine.hpp"
 
+// A binary scratch file, removed when closed. Microsoft's tmpfile() names
+// its files per process from a counter, so test programs running side by
+// side clash; there each gets a name of its own.
+inline std::FILE* scratch_file()
+{
+#ifdef _WIN32
+    static unsigned count = 0;
+    const std::string name =
+        (std::filesystem::temp_directory_path() /
+         ("sfoltitesto_" + std::to_string(_getpid()) + "_" + std::to_string(++count) + ".tmp"))
+            .string();
+    return std::fopen(name.c_str(), "w+bD"); // D: delete on close
+#else
+    return std::tmpfile();
+#endif
+}
+
 // A temporary stream holding `bytes`, positioned at its start.
 inline std::FILE* stream_of(const std::string& bytes)
 {
-    std::FILE* f = std::tmpfile();
+    std::FILE* f = scratch_file();
     if (f == nullptr)
         return nullptr;
     std::fwrite(bytes.data(), 1, bytes.size(), f);
@@ -39,7 +60,7 @@ inline std::string condense(const std::string& input, std::int32_t limit,
 {
     word_limit = limit;
     std::FILE* in = stream_of(input);
-    std::FILE* out = std::tmpfile();
+    std::FILE* out = scratch_file();
     std::vector<unsigned char> in_buffer(block + max_carry);
     std::vector<unsigned char> out_buffer(out_capacity);
     text_input text_in = make_text_input(in, in_buffer.data(), block);
@@ -60,7 +81,7 @@ inline std::string condense_reference(const std::string& input, std::int32_t lim
 {
     word_limit = limit;
     std::FILE* in = stream_of(input);
-    std::FILE* out = std::tmpfile();
+    std::FILE* out = scratch_file();
     reference::transcribe_periods(in, out);
     while (reference::skip_rest_of_period(in) == 1)
         reference::transcribe_periods(in, out);
