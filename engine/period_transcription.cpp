@@ -71,11 +71,13 @@ std::uint64_t bits_below(unsigned n)
 unsigned last_sure_start(const unsigned char* p)
 {
     // Without branches: in text of many lead bytes they would be guesses.
-    const auto lead = [](unsigned char b, unsigned low) { return b >= low && b <= 0xF7; };
+    const auto lead = [](unsigned char b, unsigned low) {
+        return static_cast<unsigned>(b >= low && b <= 0xF7);
+    };
     unsigned last = 0;
     for (unsigned k = 61; k <= 64; ++k) {
-        const bool reached = lead(p[k - 1], 0xC0) | lead(p[k - 2], 0xE0) | lead(p[k - 3], 0xF0);
-        last = reached ? last : k;
+        const unsigned reached = lead(p[k - 1], 0xC0) | lead(p[k - 2], 0xE0) | lead(p[k - 3], 0xF0);
+        last = reached != 0 ? last : k;
     }
     return last;
 }

@@ -82,6 +82,16 @@ struct run_result {
     int status = -1;
 };
 
+// Everything the program printed, up to its end.
+std::string read_all(std::FILE* pipe)
+{
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        text.append(buffer, n);
+    return text;
+}
+
 #ifdef _WIN32
 // Runs the program with `args` through the command interpreter.
 run_result run_program(const std::vector<std::string>& args)
@@ -100,9 +110,7 @@ run_result run_program(const std::vector<std::string>& args)
     std::FILE* pipe = _popen(command.c_str(), "rb");
     if (pipe == nullptr)
         return result;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        result.console.append(buffer, n);
+    result.console = read_all(pipe);
     result.status = _pclose(pipe);
     return result;
 }
@@ -128,9 +136,7 @@ run_result run_program(const std::vector<std::string>& args, const std::string& 
     std::FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
         return result;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        result.console.append(buffer, n);
+    result.console = read_all(pipe);
     const int wait_status = pclose(pipe);
     result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
     return result;
