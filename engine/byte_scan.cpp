@@ -20,8 +20,8 @@ window_masks classify_window_portable(const unsigned char* p)
         if (b == ';')
             m.semicolons |= bit;
         const unsigned char* at = p + i;
-        if ((b == ';' || is_separator(b)) && (at[-1] >= 0xC0 || at[-2] >= 0xE0 || at[-3] >= 0xF0))
-            m.unsure |= bit;
+        if (at[-1] >= 0xC0 || at[-2] >= 0xE0 || at[-3] >= 0xF0)
+            m.reachable |= bit;
     }
     return m;
 }
@@ -55,13 +55,11 @@ inline void classify_16(const unsigned char* p, unsigned i, window_masks& m)
         _mm_or_si128(_mm_subs_epu8(load(p + i - 1), _mm_set1_epi8(static_cast<char>(0xBF))),
                      _mm_subs_epu8(load(p + i - 2), _mm_set1_epi8(static_cast<char>(0xDF)))),
         _mm_subs_epu8(load(p + i - 3), _mm_set1_epi8(static_cast<char>(0xEF))));
-    const __m128i unsure = _mm_andnot_si128(_mm_cmpeq_epi8(reach, _mm_setzero_si128()),
-                                            _mm_or_si128(separators, semicolons));
     m.separators |= bits(separators) << i;
     m.spaces |= bits(spaces) << i;
     m.line_feeds |= bits(line_feeds) << i;
     m.semicolons |= bits(semicolons) << i;
-    m.unsure |= bits(unsure) << i;
+    m.reachable |= (~bits(_mm_cmpeq_epi8(reach, _mm_setzero_si128())) & 0xFFFF) << i;
 }
 
 } // namespace

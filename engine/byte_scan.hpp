@@ -22,11 +22,11 @@ struct window_masks {
     std::uint64_t spaces = 0;
     std::uint64_t line_feeds = 0;
     std::uint64_t semicolons = 0;
-    // Separators and ';' that a lead byte may swallow: p[i-1] is C0 or above,
-    // p[i-2] E0 or above, or p[i-3] F0 or above. It looks at the three bytes
-    // before p, which must be readable, and counts F8-FF as lead bytes too:
-    // it may doubt a stop that stands alone, never trust one that does not.
-    std::uint64_t unsure = 0;
+    // Bytes that a lead byte may swallow: p[i-1] is C0 or above, p[i-2] E0
+    // or above, or p[i-3] F0 or above. It looks at the three bytes before p,
+    // which must be readable, and counts F8-FF as lead bytes too: it may
+    // doubt a byte that starts a character, never trust one that does not.
+    std::uint64_t reachable = 0;
 };
 
 window_masks classify_window(const unsigned char* p);

@@ -1,5 +1,6 @@
 #include "engine/period_transcription.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -66,20 +67,12 @@ std::uint64_t bits_below(unsigned n)
     return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
 }
 
-// The last of the bytes 61 to 64 of the window at p (a character start)
-// that surely starts a character, or 0. Valid UTF-8 always has one.
-unsigned last_sure_start(const unsigned char* p)
+// The last of the bytes 61 to 63 of a window that surely starts a
+// character, or 0. Valid UTF-8 always has one.
+unsigned last_sure_start(const window_masks& m)
 {
-    // Without branches: in text of many lead bytes they would be guesses.
-    const auto lead = [](unsigned char b, unsigned low) {
-        return static_cast<unsigned>(b >= low && b <= 0xF7);
-    };
-    unsigned last = 0;
-    for (unsigned k = 61; k <= 64; ++k) {
-        const unsigned reached = lead(p[k - 1], 0xC0) | lead(p[k - 2], 0xE0) | lead(p[k - 3], 0xF0);
-        last = reached != 0 ? last : k;
-    }
-    return last;
+    const std::uint64_t sure = ~m.reachable & (std::uint64_t{7} << 61);
+    return sure != 0 ? 63 - static_cast<unsigned>(std::countl_zero(sure)) : 0;
 }
 
 // Where the output is the input byte for byte (words parted by single
@@ -121,11 +114,11 @@ transcriber::step transcriber::window(const unsigned char*& p, bool after_separa
     std::uint64_t stops = m.separators | m.semicolons;
     // Only the stops before the first one that a lead byte may swallow
     // surely stand alone.
-    const std::uint64_t unsure = m.unsure;
+    const std::uint64_t unsure = stops & m.reachable;
     if (unsure != 0)
         stops &= bits_below(static_cast<unsigned>(std::countr_zero(unsure)));
     if (stops == 0) {
-        const unsigned next = unsure == 0 ? last_sure_start(p) : 0;
+        const unsigned next = unsure == 0 ? last_sure_start(m) : 0;
         if (next == 0)
             return step::declined;
         p += next;
@@ -142,7 +135,9 @@ transcriber::step transcriber::window(const unsigned char*& p, bool after_separa
     bool at_limit = false;
     for (unsigned from = 0;;) {
         const std::uint64_t later = semicolons & ~bits_below(from);
-        const unsigned upto = later != 0 ? static_cast<unsigned>(std::countr_zero(later)) : cut;
+        // Without a branch: which way it goes follows no pattern. (Every ';'
+        // is a stop, so it comes before the cut.)
+        const unsigned upto = std::min(static_cast<unsigned>(std::countr_zero(later)), cut);
         std::uint64_t ends = word_ends & bits_below(upto) & ~bits_below(from);
         const auto count = static_cast<std::int32_t>(count_bits(ends));
         if (count >= limit - words_done) {
@@ -205,8 +200,9 @@ transcriber::step transcriber::window(const unsigned char*& p, bool after_separa
     copy_to(p + done_at);
     pending = p + done_at;
     // A bare ';' that ends the piece still wants its line feed.
-    if (!at_limit && !keeps_line_feed && ((bare_semicolons >> (done_at - 1)) & 1) != 0)
-        to[used++] = '\n';
+    to[used] = '\n';
+    if (!at_limit && !keeps_line_feed)
+        used += (bare_semicolons >> (done_at - 1)) & 1;
     if (direct)
         out.used += used;
     else if (!write_bytes(out, stage, used))
@@ -221,7 +217,7 @@ transcriber::step transcriber::window(const unsigned char*& p, bool after_separa
         return step::after_stop;
     }
     // A word running on past the window: go as far into it as is sure.
-    const unsigned next = unsure == 0 ? last_sure_start(p) : 0;
+    const unsigned next = unsure == 0 ? last_sure_start(m) : 0;
     if (next > cut) {
         p += next;
         return step::inside_word;
