@@ -68,7 +68,7 @@ std::uint64_t bits_below(unsigned n)
 }
 
 // The last of the bytes 61 to 63 of a window that surely starts a
-// character, or 0. Valid UTF-8 always has one.
+// character, or 0: none may, as when a four-byte character covers them all.
 unsigned last_sure_start(const window_masks& m)
 {
     const std::uint64_t sure = ~m.reachable & (std::uint64_t{7} << 61);
