@@ -32,11 +32,18 @@ struct window_masks {
 window_masks classify_window(const unsigned char* p);
 
 // The ways classify_window has of doing it, giving the same masks: one byte
-// at a time on any processor, 16 at a time with SSE2 (every x86-64 has it).
+// at a time on any processor, 16 at a time with SSE2 (every x86-64 has it),
+// 32 at a time with AVX2 where the processor has it (has_avx2()), which
+// classify_window then takes.
 window_masks classify_window_portable(const unsigned char* p);
 #if defined(__SSE2__) || defined(_M_X64)
 #define SFOLTITESTO_HAS_SSE2_CLASSIFIER 1
 window_masks classify_window_sse2(const unsigned char* p);
+#endif
+#if defined(SFOLTITESTO_HAS_SSE2_CLASSIFIER) && defined(__GNUC__) && defined(__x86_64__)
+#define SFOLTITESTO_HAS_AVX2_CLASSIFIER 1
+window_masks classify_window_avx2(const unsigned char* p);
+bool has_avx2();
 #endif
 
 // Bit i set when p[i] is a separator or ';', for i < width <= 64.

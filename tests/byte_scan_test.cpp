@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -67,13 +68,19 @@ TEST(classify_window, vector_and_portable_versions_agree)
         unsigned char bytes[3 + 64];
         for (unsigned char& b : bytes)
             b = round % 2 == 0 ? interesting[any(g)] : static_cast<unsigned char>(byte(g));
-        const window_masks fast = classify_window_sse2(bytes + 3);
         const window_masks plain = classify_window_portable(bytes + 3);
-        ASSERT_EQ(fast.separators, plain.separators) << round;
-        ASSERT_EQ(fast.spaces, plain.spaces) << round;
-        ASSERT_EQ(fast.line_feeds, plain.line_feeds) << round;
-        ASSERT_EQ(fast.semicolons, plain.semicolons) << round;
-        ASSERT_EQ(fast.reachable, plain.reachable) << round;
+        std::vector<window_masks> fast = {classify_window_sse2(bytes + 3)};
+#ifdef SFOLTITESTO_HAS_AVX2_CLASSIFIER
+        if (has_avx2())
+            fast.push_back(classify_window_avx2(bytes + 3));
+#endif
+        for (const window_masks& m : fast) {
+            ASSERT_EQ(m.separators, plain.separators) << round;
+            ASSERT_EQ(m.spaces, plain.spaces) << round;
+            ASSERT_EQ(m.line_feeds, plain.line_feeds) << round;
+            ASSERT_EQ(m.semicolons, plain.semicolons) << round;
+            ASSERT_EQ(m.reachable, plain.reachable) << round;
+        }
     }
 }
 #endif
