@@ -42,15 +42,27 @@ __m128i load(const unsigned char* p)
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
-// Classifies the 16 bytes at p + i.
-inline void classify_16(const unsigned char* p, unsigned i, window_masks& m)
+// The separators among 16 bytes, and the spaces and line feeds among them.
+struct separator_vectors {
+    __m128i spaces;
+    __m128i line_feeds;
+    __m128i all;
+};
+
+separator_vectors separators_16(__m128i x)
 {
-    const __m128i x = load(p + i);
     const __m128i spaces = _mm_cmpeq_epi8(x, _mm_set1_epi8(' '));
     const __m128i line_feeds = _mm_cmpeq_epi8(x, _mm_set1_epi8('\n'));
     // (x | 1) == CR covers both form feed and carriage return.
     const __m128i others = _mm_cmpeq_epi8(_mm_or_si128(x, _mm_set1_epi8(1)), _mm_set1_epi8('\r'));
-    const __m128i separators = _mm_or_si128(_mm_or_si128(spaces, line_feeds), others);
+    return {spaces, line_feeds, _mm_or_si128(_mm_or_si128(spaces, line_feeds), others)};
+}
+
+// Classifies the 16 bytes at p + i.
+inline void classify_16(const unsigned char* p, unsigned i, window_masks& m)
+{
+    const __m128i x = load(p + i);
+    const auto [spaces, line_feeds, separators] = separators_16(x);
     const __m128i semicolons = _mm_cmpeq_epi8(x, _mm_set1_epi8(';'));
     // Unsigned saturation leaves a byte above zero only where the byte 1, 2
     // or 3 before is at least C0, E0 or F0.
@@ -160,11 +172,8 @@ std::uint64_t stop_mask(const unsigned char* p, std::size_t width)
 #ifdef SFOLTITESTO_SSE2
     for (; i + 16 <= width; i += 16) {
         const __m128i x = load(p + i);
-        const __m128i hits = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8(';')),
-                         _mm_cmpeq_epi8(x, _mm_set1_epi8(' '))),
-            _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n')),
-                         _mm_cmpeq_epi8(_mm_or_si128(x, _mm_set1_epi8(1)), _mm_set1_epi8('\r'))));
+        const __m128i hits =
+            _mm_or_si128(separators_16(x).all, _mm_cmpeq_epi8(x, _mm_set1_epi8(';')));
         stops |= bits(hits) << i;
     }
 #endif
