@@ -4,9 +4,6 @@
 #include <emmintrin.h>
 #define SFOLTITESTO_SSE2 1
 #endif
-#ifdef SFOLTITESTO_HAS_AVX2_CLASSIFIER
-#include <immintrin.h>
-#endif
 
 window_masks classify_window_portable(const unsigned char* p)
 {
@@ -94,70 +91,35 @@ window_masks classify_window_sse2(const unsigned char* p)
 #ifdef SFOLTITESTO_HAS_AVX2_CLASSIFIER
 namespace {
 
-// The same as classify_16, on 32 bytes. Spelled out without helpers, which
-// would not take the target on.
-__attribute__((target("avx2"))) inline void classify_32(const unsigned char* p, unsigned i,
-                                                        window_masks& m)
-{
-    const auto* at = reinterpret_cast<const __m256i*>(p + i);
-    const __m256i x = _mm256_loadu_si256(at);
-    const __m256i before_1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i - 1));
-    const __m256i before_2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i - 2));
-    const __m256i before_3 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i - 3));
-    const __m256i spaces = _mm256_cmpeq_epi8(x, _mm256_set1_epi8(' '));
-    const __m256i line_feeds = _mm256_cmpeq_epi8(x, _mm256_set1_epi8('\n'));
-    const __m256i others =
-        _mm256_cmpeq_epi8(_mm256_or_si256(x, _mm256_set1_epi8(1)), _mm256_set1_epi8('\r'));
-    const __m256i separators = _mm256_or_si256(_mm256_or_si256(spaces, line_feeds), others);
-    const __m256i semicolons = _mm256_cmpeq_epi8(x, _mm256_set1_epi8(';'));
-    const __m256i reach = _mm256_or_si256(
-        _mm256_or_si256(_mm256_subs_epu8(before_1, _mm256_set1_epi8(static_cast<char>(0xBF))),
-                        _mm256_subs_epu8(before_2, _mm256_set1_epi8(static_cast<char>(0xDF)))),
-        _mm256_subs_epu8(before_3, _mm256_set1_epi8(static_cast<char>(0xEF))));
-    const __m256i unreached = _mm256_cmpeq_epi8(reach, _mm256_setzero_si256());
-    m.separators |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(separators))}
-                    << i;
-    m.spaces |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(spaces))} << i;
-    m.line_feeds |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(line_feeds))}
-                    << i;
-    m.semicolons |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(semicolons))}
-                    << i;
-    m.reachable |= std::uint64_t{~static_cast<std::uint32_t>(_mm256_movemask_epi8(unreached))} << i;
-}
-
-// Asked once, before main: the processor does not change under us.
-bool detect_avx2()
+// Asked once, before main: the processor does not change under us. The bit
+// instructions come with AVX2 on every processor made, but a virtual machine
+// may hide one of them, so each is asked for.
+instruction_set detect_instruction_set()
 {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
+    const bool avx2 = __builtin_cpu_supports("avx2") != 0 && __builtin_cpu_supports("bmi") != 0 &&
+                      __builtin_cpu_supports("bmi2") != 0 && __builtin_cpu_supports("popcnt") != 0;
+    return avx2 ? instruction_set::avx2 : instruction_set::baseline;
 }
-
-const bool avx2_present = detect_avx2();
 
 } // namespace
 
-__attribute__((target("avx2"))) window_masks classify_window_avx2(const unsigned char* p)
+instruction_set best_instruction_set()
 {
-    window_masks m;
-    classify_32(p, 0, m);
-    classify_32(p, 32, m);
-    return m;
+    static const instruction_set best = detect_instruction_set();
+    return best;
 }
-
-bool has_avx2()
+#else
+instruction_set best_instruction_set()
 {
-    return avx2_present;
+    return instruction_set::baseline;
 }
 #endif
+
+instruction_set engine_instructions = best_instruction_set();
 
 window_masks classify_window(const unsigned char* p)
 {
-#ifdef SFOLTITESTO_HAS_AVX2_CLASSIFIER
-    // Half the instructions of SSE2; it shows on text that is mostly
-    // transcribed.
-    if (avx2_present)
-        return classify_window_avx2(p);
-#endif
 #ifdef SFOLTITESTO_SSE2
     return classify_window_sse2(p);
 #else

@@ -29,12 +29,11 @@ struct window_masks {
     std::uint64_t reachable = 0;
 };
 
+// The ways of classifying a window, giving the same masks: one byte at a
+// time on any processor, 16 at a time with SSE2 (every x86-64 has it), which
+// classify_window takes where it can, and 32 at a time with AVX2, for code
+// running with engine_instructions at avx2.
 window_masks classify_window(const unsigned char* p);
-
-// The ways classify_window has of doing it, giving the same masks: one byte
-// at a time on any processor, 16 at a time with SSE2 (every x86-64 has it),
-// 32 at a time with AVX2 where the processor has it (has_avx2()), which
-// classify_window then takes.
 window_masks classify_window_portable(const unsigned char* p);
 #if defined(__SSE2__) || defined(_M_X64)
 #define SFOLTITESTO_HAS_SSE2_CLASSIFIER 1
@@ -42,8 +41,65 @@ window_masks classify_window_sse2(const unsigned char* p);
 #endif
 #if defined(SFOLTITESTO_HAS_SSE2_CLASSIFIER) && defined(__GNUC__) && defined(__x86_64__)
 #define SFOLTITESTO_HAS_AVX2_CLASSIFIER 1
-window_masks classify_window_avx2(const unsigned char* p);
-bool has_avx2();
+#include <immintrin.h>
+#endif
+
+// The instructions the engine's inner loops use: those every processor of
+// its kind has, or AVX2 with the bit instructions (BMI1, BMI2, POPCNT) that
+// come with it. Set before main from what the processor has; tests switch
+// it to hold both versions to the same output.
+enum class instruction_set { baseline, avx2 };
+extern instruction_set engine_instructions;
+instruction_set best_instruction_set();
+
+#ifdef SFOLTITESTO_HAS_AVX2_CLASSIFIER
+// Defined here so that code compiled for AVX2 takes it in whole; callers
+// that are not must check engine_instructions first.
+__attribute__((target("avx2"))) inline __m256i load_32(const unsigned char* at)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+}
+
+__attribute__((target("avx2"))) inline std::uint64_t movemask_64(__m256i low, __m256i high)
+{
+    return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(low))} |
+           std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(high))} << 32;
+}
+
+__attribute__((target("avx2"))) inline window_masks classify_window_avx2(const unsigned char* p)
+{
+    __m256i separators[2];
+    __m256i spaces[2];
+    __m256i line_feeds[2];
+    __m256i semicolons[2];
+    __m256i unreached[2];
+    for (int half = 0; half < 2; ++half) {
+        const unsigned char* at = p + 32 * half;
+        const __m256i x = load_32(at);
+        spaces[half] = _mm256_cmpeq_epi8(x, _mm256_set1_epi8(' '));
+        line_feeds[half] = _mm256_cmpeq_epi8(x, _mm256_set1_epi8('\n'));
+        // (x | 1) == CR covers both form feed and carriage return.
+        const __m256i others =
+            _mm256_cmpeq_epi8(_mm256_or_si256(x, _mm256_set1_epi8(1)), _mm256_set1_epi8('\r'));
+        separators[half] = _mm256_or_si256(_mm256_or_si256(spaces[half], line_feeds[half]), others);
+        semicolons[half] = _mm256_cmpeq_epi8(x, _mm256_set1_epi8(';'));
+        // Unsigned saturation leaves a byte above zero only where the byte
+        // 1, 2 or 3 before is at least C0, E0 or F0.
+        const __m256i reach = _mm256_or_si256(
+            _mm256_or_si256(
+                _mm256_subs_epu8(load_32(at - 1), _mm256_set1_epi8(static_cast<char>(0xBF))),
+                _mm256_subs_epu8(load_32(at - 2), _mm256_set1_epi8(static_cast<char>(0xDF)))),
+            _mm256_subs_epu8(load_32(at - 3), _mm256_set1_epi8(static_cast<char>(0xEF))));
+        unreached[half] = _mm256_cmpeq_epi8(reach, _mm256_setzero_si256());
+    }
+    window_masks m;
+    m.separators = movemask_64(separators[0], separators[1]);
+    m.spaces = movemask_64(spaces[0], spaces[1]);
+    m.line_feeds = movemask_64(line_feeds[0], line_feeds[1]);
+    m.semicolons = movemask_64(semicolons[0], semicolons[1]);
+    m.reachable = ~movemask_64(unreached[0], unreached[1]);
+    return m;
+}
 #endif
 
 // Bit i set when p[i] is a separator or ';', for i < width <= 64.

@@ -75,10 +75,36 @@ unsigned last_sure_start(const window_masks& m)
     return sure != 0 ? 63 - static_cast<unsigned>(std::countl_zero(sure)) : 0;
 }
 
+// The instructions a transcriber is built with. The avx2 one is only used
+// inside functions compiled for AVX2, BMI and POPCNT, which take these in.
+struct baseline_bits {
+    static window_masks classify(const unsigned char* p)
+    {
+        return classify_window(p);
+    }
+    static unsigned count(std::uint64_t x)
+    {
+        return count_bits(x);
+    }
+};
+
+#ifdef SFOLTITESTO_HAS_AVX2_CLASSIFIER
+struct avx2_bits {
+    __attribute__((target("avx2"))) static window_masks classify(const unsigned char* p)
+    {
+        return classify_window_avx2(p);
+    }
+    __attribute__((target("popcnt"))) static unsigned count(std::uint64_t x)
+    {
+        return static_cast<unsigned>(__builtin_popcountll(x));
+    }
+};
+#endif
+
 // Where the output is the input byte for byte (words parted by single
 // spaces, a ';' followed by a line feed), it is copied in one piece from
 // `pending` once something differs.
-struct transcriber {
+template <class Bits> struct transcriber {
     text_output& out;
     const unsigned char* pending;
     std::int32_t limit;
@@ -101,16 +127,18 @@ struct transcriber {
     // can be told. At the limit, `p` is left just after the separator that
     // ended the last word kept. Reads from 3 bytes before `p` to 192 bytes
     // after it (its copies move whole 64-byte blocks).
-    step window(const unsigned char*& p, bool after_separator);
+    [[gnu::always_inline]] inline step window(const unsigned char*& p, bool after_separator);
 };
 
 // Bytes a window may write at most, with room for the whole-block copies
 // running past the end of what they copy.
 constexpr std::size_t window_output_room = 384;
 
-transcriber::step transcriber::window(const unsigned char*& p, bool after_separator)
+template <class Bits>
+typename transcriber<Bits>::step transcriber<Bits>::window(const unsigned char*& p,
+                                                           bool after_separator)
 {
-    const window_masks m = classify_window(p);
+    const window_masks m = Bits::classify(p);
     std::uint64_t stops = m.separators | m.semicolons;
     // Only the stops before the first one that a lead byte may swallow
     // surely stand alone.
@@ -139,7 +167,7 @@ transcriber::step transcriber::window(const unsigned char*& p, bool after_separa
         // is a stop, so it comes before the cut.)
         const unsigned upto = std::min(static_cast<unsigned>(std::countr_zero(later)), cut);
         std::uint64_t ends = word_ends & bits_below(upto) & ~bits_below(from);
-        const auto count = static_cast<std::int32_t>(count_bits(ends));
+        const auto count = static_cast<std::int32_t>(Bits::count(ends));
         if (count >= limit - words_done) {
             for (std::int32_t k = limit - words_done; k > 1; --k)
                 ends &= ends - 1;
@@ -226,37 +254,29 @@ transcriber::step transcriber::window(const unsigned char*& p, bool after_separa
     return step::after_stop;
 }
 
-} // namespace
-
-int transcribe_periods(text_input& in, text_output& out)
+// The whole transcription of a period, built once per instruction set.
+template <class Bits>
+[[gnu::always_inline]] inline int transcribe_with(text_input& in, text_output& out)
 {
-    if (word_limit <= 0) {
-        // The first character is taken before the limit is looked at, so a
-        // limit of 0 or below consumes one character per call.
-        std::uint32_t value = 0;
-        std::int32_t length = 0;
-        const int status = read_char(in, &value, &length);
-        return end_line(out) ? status : transcription_write_failed;
-    }
-
+    using step = typename transcriber<Bits>::step;
     const unsigned char* p = in.data + in.pos;
     const unsigned char* end = in.data + in.end;
     // The limit cannot change during a call; a local copy keeps the
     // compiler from reloading it after every write through a byte pointer.
-    transcriber t{out, p, word_limit};
+    transcriber<Bits> t{out, p, word_limit};
     bool after_separator = true;
     int status = 0;
     separator_finder find;
     for (;;) {
         if (end - p >= 192 && p - in.data >= 3) {
-            const transcriber::step step = t.window(p, after_separator);
-            if (step == transcriber::step::after_stop || step == transcriber::step::inside_word) {
-                after_separator = step == transcriber::step::after_stop;
+            const step taken = t.window(p, after_separator);
+            if (taken == step::after_stop || taken == step::inside_word) {
+                after_separator = taken == step::after_stop;
                 continue;
             }
-            if (step == transcriber::step::write_failed)
+            if (taken == step::write_failed)
                 return transcription_write_failed;
-            if (step == transcriber::step::at_limit) {
+            if (taken == step::at_limit) {
                 status = 1;
                 break;
             }
@@ -323,6 +343,38 @@ int transcribe_periods(text_input& in, text_output& out)
     }
     in.pos = static_cast<std::size_t>(p - in.data);
     return end_line(out) ? status : transcription_write_failed;
+}
+
+int transcribe_baseline(text_input& in, text_output& out)
+{
+    return transcribe_with<baseline_bits>(in, out);
+}
+
+#ifdef SFOLTITESTO_HAS_AVX2_CLASSIFIER
+__attribute__((target("avx2,bmi,bmi2,popcnt"))) int transcribe_avx2(text_input& in,
+                                                                    text_output& out)
+{
+    return transcribe_with<avx2_bits>(in, out);
+}
+#endif
+
+} // namespace
+
+int transcribe_periods(text_input& in, text_output& out)
+{
+    if (word_limit <= 0) {
+        // The first character is taken before the limit is looked at, so a
+        // limit of 0 or below consumes one character per call.
+        std::uint32_t value = 0;
+        std::int32_t length = 0;
+        const int status = read_char(in, &value, &length);
+        return end_line(out) ? status : transcription_write_failed;
+    }
+#ifdef SFOLTITESTO_HAS_AVX2_CLASSIFIER
+    if (engine_instructions == instruction_set::avx2)
+        return transcribe_avx2(in, out);
+#endif
+    return transcribe_baseline(in, out);
 }
 
 int skip_rest_of_period(text_input& in)

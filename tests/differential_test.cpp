@@ -93,18 +93,21 @@ TEST(differential, fast_engine_writes_what_the_plain_one_writes)
         // Small limits half the time, so that periods are cut often.
         const std::int32_t limit = pick(g, 0, 1) == 0 ? pick(g, -3, 50) : pick(g, 1, 4);
         const std::string expected = condense_reference(input, limit);
-        for (std::size_t block : block_sizes) {
-            // Small output buffers, and some large enough for whole windows.
-            const auto out_capacity =
-                static_cast<std::size_t>(pick(g, 0, 1) == 0 ? pick(g, 1, 100) : pick(g, 384, 1000));
-            const std::string got = condense(input, limit, block, out_capacity);
-            if (got != expected) {
-                ++failures;
-                ADD_FAILURE() << "seed " << seed << ", limit " << limit << ", block " << block
-                              << ", output buffer " << out_capacity << "\n  input    "
-                              << escaped(input) << "\n  expected " << escaped(expected)
-                              << "\n  got      " << escaped(got);
-                break;
+        for (const instruction_set set : instruction_sets()) {
+            for (std::size_t block : block_sizes) {
+                // Small output buffers, and some large enough for whole windows.
+                const auto out_capacity = static_cast<std::size_t>(
+                    pick(g, 0, 1) == 0 ? pick(g, 1, 100) : pick(g, 384, 1000));
+                const std::string got = condense(input, limit, block, out_capacity, set);
+                if (got != expected) {
+                    ++failures;
+                    ADD_FAILURE() << "seed " << seed << ", limit " << limit << ", block " << block
+                                  << ", output buffer " << out_capacity << ", instructions "
+                                  << (set == instruction_set::avx2 ? "avx2" : "baseline")
+                                  << "\n  input    " << escaped(input) << "\n  expected "
+                                  << escaped(expected) << "\n  got      " << escaped(got);
+                    break;
+                }
             }
         }
     }

@@ -11,6 +11,7 @@
 #include <process.h>
 #endif
 
+#include "engine/byte_scan.hpp"
 #include "engine/period_transcription.hpp"
 #include "reference/reference_engine.hpp"
 
@@ -53,12 +54,23 @@ inline std::string contents_of(std::FILE* f)
     return bytes;
 }
 
+// The instruction sets the engine can run with on this processor.
+inline std::vector<instruction_set> instruction_sets()
+{
+    if (best_instruction_set() == instruction_set::baseline)
+        return {instruction_set::baseline};
+    return {instruction_set::baseline, best_instruction_set()};
+}
+
 // Runs the program's loop over `input` at `limit`, reading blocks of `block`
-// bytes through an output buffer of `out_capacity`, and returns the output file.
+// bytes through an output buffer of `out_capacity` with the engine's inner
+// loops built for `set`, and returns the output file.
 inline std::string condense(const std::string& input, std::int32_t limit,
-                            std::size_t block = 256 * 1024, std::size_t out_capacity = 4096)
+                            std::size_t block = 256 * 1024, std::size_t out_capacity = 4096,
+                            instruction_set set = best_instruction_set())
 {
     word_limit = limit;
+    engine_instructions = set;
     std::FILE* in = stream_of(input);
     std::FILE* out = scratch_file();
     std::vector<unsigned char> in_buffer(block + max_carry);
@@ -73,6 +85,7 @@ inline std::string condense(const std::string& input, std::int32_t limit,
     std::fclose(in);
     std::fclose(out);
     word_limit = 7;
+    engine_instructions = best_instruction_set();
     return result;
 }
 

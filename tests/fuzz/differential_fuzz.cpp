@@ -13,21 +13,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size < 3)
         return 0;
-    // The first bytes choose the limit, the block size and the output buffer.
+    // The first bytes choose the limit, the block size and the output buffer
+    // (small ones, and ones with room for whole windows).
     const std::int32_t limit = data[0] % 54 - 3;
     const std::size_t block = data[1] < 240 ? 1 + data[1] % 70 : 256 * 1024;
-    const std::size_t out_capacity = 1 + data[2];
+    const std::size_t out_capacity = data[2] < 128 ? 1 + data[2] : 384 + 4 * std::size_t{data[2]};
     const std::string input(reinterpret_cast<const char*>(data) + 3, size - 3);
 
     const std::string expected = condense_reference(input, limit);
-    const std::string got = condense(input, limit, block, out_capacity);
-    if (got != expected) {
-        std::fprintf(
-            stderr,
-            "limit %d, block %zu, output buffer %zu\ninput    %s\nexpected %s\ngot      %s\n",
-            static_cast<int>(limit), block, out_capacity, escaped(input).c_str(),
-            escaped(expected).c_str(), escaped(got).c_str());
-        std::abort();
+    for (const instruction_set set : instruction_sets()) {
+        const std::string got = condense(input, limit, block, out_capacity, set);
+        if (got != expected) {
+            std::fprintf(stderr,
+                         "limit %d, block %zu, output buffer %zu, instructions %s\n"
+                         "input    %s\nexpected %s\ngot      %s\n",
+                         static_cast<int>(limit), block, out_capacity,
+                         set == instruction_set::avx2 ? "avx2" : "baseline", escaped(input).c_str(),
+                         escaped(expected).c_str(), escaped(got).c_str());
+            std::abort();
+        }
     }
     return 0;
 }
