@@ -54,50 +54,51 @@ instruction_set best_instruction_set();
 
 #ifdef SFOLTITESTO_HAS_AVX2_CLASSIFIER
 // Defined here so that code compiled for AVX2 takes it in whole; callers
-// that are not must check engine_instructions first.
-__attribute__((target("avx2"))) inline __m256i load_32(const unsigned char* at)
-{
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-}
-
-__attribute__((target("avx2"))) inline std::uint64_t movemask_64(__m256i low, __m256i high)
-{
-    return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(low))} |
-           std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(high))} << 32;
-}
-
+// that are not must check engine_instructions first. The bytes just before
+// each half are loaded with lddqu, which does the same as loadu: GCC 12
+// sends loadu at those offsets through the stack.
 __attribute__((target("avx2"))) inline window_masks classify_window_avx2(const unsigned char* p)
 {
-    __m256i separators[2];
-    __m256i spaces[2];
-    __m256i line_feeds[2];
-    __m256i semicolons[2];
-    __m256i unreached[2];
+    std::uint32_t separators[2];
+    std::uint32_t spaces[2];
+    std::uint32_t line_feeds[2];
+    std::uint32_t semicolons[2];
+    std::uint32_t unreached[2];
     for (int half = 0; half < 2; ++half) {
         const unsigned char* at = p + 32 * half;
-        const __m256i x = load_32(at);
-        spaces[half] = _mm256_cmpeq_epi8(x, _mm256_set1_epi8(' '));
-        line_feeds[half] = _mm256_cmpeq_epi8(x, _mm256_set1_epi8('\n'));
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+        const __m256i before_1 = _mm256_lddqu_si256(reinterpret_cast<const __m256i*>(at - 1));
+        const __m256i before_2 = _mm256_lddqu_si256(reinterpret_cast<const __m256i*>(at - 2));
+        const __m256i before_3 = _mm256_lddqu_si256(reinterpret_cast<const __m256i*>(at - 3));
+        const __m256i space = _mm256_cmpeq_epi8(x, _mm256_set1_epi8(' '));
+        const __m256i line_feed = _mm256_cmpeq_epi8(x, _mm256_set1_epi8('\n'));
         // (x | 1) == CR covers both form feed and carriage return.
         const __m256i others =
             _mm256_cmpeq_epi8(_mm256_or_si256(x, _mm256_set1_epi8(1)), _mm256_set1_epi8('\r'));
-        separators[half] = _mm256_or_si256(_mm256_or_si256(spaces[half], line_feeds[half]), others);
-        semicolons[half] = _mm256_cmpeq_epi8(x, _mm256_set1_epi8(';'));
+        const __m256i separator = _mm256_or_si256(_mm256_or_si256(space, line_feed), others);
+        const __m256i semicolon = _mm256_cmpeq_epi8(x, _mm256_set1_epi8(';'));
         // Unsigned saturation leaves a byte above zero only where the byte
         // 1, 2 or 3 before is at least C0, E0 or F0.
         const __m256i reach = _mm256_or_si256(
-            _mm256_or_si256(
-                _mm256_subs_epu8(load_32(at - 1), _mm256_set1_epi8(static_cast<char>(0xBF))),
-                _mm256_subs_epu8(load_32(at - 2), _mm256_set1_epi8(static_cast<char>(0xDF)))),
-            _mm256_subs_epu8(load_32(at - 3), _mm256_set1_epi8(static_cast<char>(0xEF))));
-        unreached[half] = _mm256_cmpeq_epi8(reach, _mm256_setzero_si256());
+            _mm256_or_si256(_mm256_subs_epu8(before_1, _mm256_set1_epi8(static_cast<char>(0xBF))),
+                            _mm256_subs_epu8(before_2, _mm256_set1_epi8(static_cast<char>(0xDF)))),
+            _mm256_subs_epu8(before_3, _mm256_set1_epi8(static_cast<char>(0xEF))));
+        separators[half] = static_cast<std::uint32_t>(_mm256_movemask_epi8(separator));
+        spaces[half] = static_cast<std::uint32_t>(_mm256_movemask_epi8(space));
+        line_feeds[half] = static_cast<std::uint32_t>(_mm256_movemask_epi8(line_feed));
+        semicolons[half] = static_cast<std::uint32_t>(_mm256_movemask_epi8(semicolon));
+        unreached[half] = static_cast<std::uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi8(reach, _mm256_setzero_si256())));
     }
+    const auto whole = [](const std::uint32_t(&halves)[2]) {
+        return std::uint64_t{halves[0]} | std::uint64_t{halves[1]} << 32;
+    };
     window_masks m;
-    m.separators = movemask_64(separators[0], separators[1]);
-    m.spaces = movemask_64(spaces[0], spaces[1]);
-    m.line_feeds = movemask_64(line_feeds[0], line_feeds[1]);
-    m.semicolons = movemask_64(semicolons[0], semicolons[1]);
-    m.reachable = ~movemask_64(unreached[0], unreached[1]);
+    m.separators = whole(separators);
+    m.spaces = whole(spaces);
+    m.line_feeds = whole(line_feeds);
+    m.semicolons = whole(semicolons);
+    m.reachable = ~whole(unreached);
     return m;
 }
 #endif

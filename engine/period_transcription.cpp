@@ -86,6 +86,10 @@ struct baseline_bits {
     {
         return count_bits(x);
     }
+    static void copy_64(unsigned char* to, const unsigned char* from)
+    {
+        std::memcpy(to, from, 64);
+    }
 };
 
 #ifdef SFOLTITESTO_HAS_AVX2_CLASSIFIER
@@ -97,6 +101,15 @@ struct avx2_bits {
     __attribute__((target("popcnt"))) static unsigned count(std::uint64_t x)
     {
         return static_cast<unsigned>(__builtin_popcountll(x));
+    }
+    // Two moves rather than the four the compiler makes of a memcpy.
+    __attribute__((target("avx2"))) static void copy_64(unsigned char* to,
+                                                        const unsigned char* from)
+    {
+        const __m256i low = _mm256_lddqu_si256(reinterpret_cast<const __m256i*>(from));
+        const __m256i high = _mm256_lddqu_si256(reinterpret_cast<const __m256i*>(from + 32));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), low);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 32), high);
     }
 };
 #endif
@@ -210,9 +223,9 @@ typename transcriber<Bits>::step transcriber<Bits>::window(const unsigned char*&
     std::size_t used = 0;
     const auto copy_to = [&](const unsigned char* upto) {
         const auto length = static_cast<std::size_t>(upto - pending);
-        std::memcpy(to + used, pending, 64);
+        Bits::copy_64(to + used, pending);
         if (length > 64)
-            std::memcpy(to + used + 64, pending + 64, 64);
+            Bits::copy_64(to + used + 64, pending + 64);
         used += length;
     };
     while (cuts != 0) {
@@ -351,8 +364,8 @@ int transcribe_baseline(text_input& in, text_output& out)
 }
 
 #ifdef SFOLTITESTO_HAS_AVX2_CLASSIFIER
-__attribute__((target("avx2,bmi,bmi2,popcnt"))) int transcribe_avx2(text_input& in,
-                                                                    text_output& out)
+__attribute__((target("avx2,bmi,bmi2,popcnt"), flatten)) int transcribe_avx2(text_input& in,
+                                                                             text_output& out)
 {
     return transcribe_with<avx2_bits>(in, out);
 }
