@@ -91,6 +91,27 @@ window_masks classify_window_sse2(const unsigned char* p)
 #ifdef SFOLTITESTO_HAS_AVX2_CLASSIFIER
 namespace {
 
+constexpr byte_splat splat(unsigned char byte)
+{
+    byte_splat s{};
+    for (unsigned char& b : s.bytes)
+        b = byte;
+    return s;
+}
+
+} // namespace
+
+const byte_splat splat_space = splat(' ');
+const byte_splat splat_line_feed = splat('\n');
+const byte_splat splat_one = splat(1);
+const byte_splat splat_carriage_return = splat('\r');
+const byte_splat splat_semicolon = splat(';');
+const byte_splat splat_reach_2 = splat(0xBF);
+const byte_splat splat_reach_3 = splat(0xDF);
+const byte_splat splat_reach_4 = splat(0xEF);
+
+namespace {
+
 // Asked once, before main: the processor does not change under us. The bit
 // instructions come with AVX2 on every processor made, but a virtual machine
 // may hide one of them, so each is asked for.
