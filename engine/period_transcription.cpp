@@ -86,10 +86,6 @@ struct baseline_bits {
     {
         return count_bits(x);
     }
-    static std::uint64_t below(unsigned n)
-    {
-        return bits_below(n);
-    }
     static void copy_64(unsigned char* to, const unsigned char* from)
     {
         std::memcpy(to, from, 64);
@@ -105,11 +101,6 @@ struct avx2_bits {
     __attribute__((target("popcnt"))) static unsigned count(std::uint64_t x)
     {
         return static_cast<unsigned>(__builtin_popcountll(x));
-    }
-    // bzhi keeps all 64 bits for n of 64 or more.
-    __attribute__((target("bmi2"))) static std::uint64_t below(unsigned n)
-    {
-        return _bzhi_u64(~std::uint64_t{0}, n);
     }
     // Two moves rather than the four the compiler makes of a memcpy.
     __attribute__((target("avx2"))) static void copy_64(unsigned char* to,
@@ -165,7 +156,8 @@ typename transcriber<Bits>::step transcriber<Bits>::window(const unsigned char*&
     // Only the stops before the first one that a lead byte may swallow
     // surely stand alone.
     const std::uint64_t unsure = stops & m.reachable;
-    stops &= (unsure - 1) & ~unsure; // the bits below its lowest, all if none
+    if (unsure != 0)
+        stops &= bits_below(static_cast<unsigned>(std::countr_zero(unsure)));
     if (stops == 0) {
         const unsigned next = unsure == 0 ? last_sure_start(m) : 0;
         if (next == 0)
@@ -183,11 +175,11 @@ typename transcriber<Bits>::step transcriber<Bits>::window(const unsigned char*&
     unsigned done_at = cut; // the bytes before it are transcribed
     bool at_limit = false;
     for (unsigned from = 0;;) {
-        const std::uint64_t later = semicolons & ~Bits::below(from);
+        const std::uint64_t later = semicolons & ~bits_below(from);
         // Without a branch: which way it goes follows no pattern. (Every ';'
         // is a stop, so it comes before the cut.)
         const unsigned upto = std::min(static_cast<unsigned>(std::countr_zero(later)), cut);
-        std::uint64_t ends = word_ends & Bits::below(upto) & ~Bits::below(from);
+        std::uint64_t ends = word_ends & bits_below(upto) & ~bits_below(from);
         const auto count = static_cast<std::int32_t>(Bits::count(ends));
         if (count >= limit - words_done) {
             for (std::int32_t k = limit - words_done; k > 1; --k)
@@ -221,7 +213,7 @@ typename transcriber<Bits>::step transcriber<Bits>::window(const unsigned char*&
     const std::uint64_t replaced = word_ends & ~m.spaces;
     const std::uint64_t skipped = dropped | replaced;
     std::uint64_t cuts = (skipped & ~(skipped << 1)) | (bare_semicolons << 1);
-    cuts &= Bits::below(done_at);
+    cuts &= bits_below(done_at);
 
     if (p - pending > 63 && !copy_pending(p))
         return step::write_failed;
