@@ -390,8 +390,42 @@ int transcribe_periods(text_input& in, text_output& out)
     return transcribe_baseline(in, out);
 }
 
+namespace {
+
+#ifdef SFOLTITESTO_HAS_AVX2_CLASSIFIER
+// The ';' that ends a period is most often a few dozen bytes on: look for it
+// 32 bytes at a time here, which costs less than the call to the C library's
+// search. Whether it stands alone is told from the bytes before it; when that
+// is in doubt, or the buffered bytes run out first, the caller goes the
+// general way from the start.
+__attribute__((target("avx2,bmi"))) bool skip_in_buffer_avx2(text_input& in)
+{
+    const unsigned char* const from = in.data + in.pos;
+    const unsigned char* const end = in.data + in.end;
+    const __m256i semicolon = splat_vector(splat_semicolon);
+    for (const unsigned char* p = from; end - p >= 32; p += 32) {
+        const auto hits = static_cast<std::uint32_t>(_mm256_movemask_epi8(
+            _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), semicolon)));
+        if (hits != 0) {
+            const unsigned char* const at = p + std::countr_zero(hits);
+            if (!surely_starts_char(from, at))
+                return false;
+            in.pos = static_cast<std::size_t>(at + 1 - in.data);
+            return true;
+        }
+    }
+    return false;
+}
+#endif
+
+} // namespace
+
 int skip_rest_of_period(text_input& in)
 {
+#ifdef SFOLTITESTO_HAS_AVX2_CLASSIFIER
+    if (engine_instructions == instruction_set::avx2 && skip_in_buffer_avx2(in))
+        return 1;
+#endif
     for (;;) {
         semicolon_finder find;
         const run_end run = scan_run(in.data + in.pos, in.data + in.end, find);
