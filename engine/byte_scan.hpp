@@ -53,10 +53,6 @@ extern instruction_set engine_instructions;
 instruction_set best_instruction_set();
 
 #ifdef SFOLTITESTO_HAS_AVX2_CLASSIFIER
-// Defined here so that code compiled for AVX2 takes it in whole; callers
-// that are not must check engine_instructions first. The bytes just before
-// each half are loaded with lddqu, which does the same as loadu: GCC 12
-// sends loadu at those offsets through the stack.
 // 32 copies of a byte. Defined out of line, so that the comparisons take
 // them straight from memory: GCC rebuilds constants it can see in registers,
 // three instructions each per window, which costs 8% of all instructions.
@@ -78,6 +74,10 @@ __attribute__((target("avx2"))) inline __m256i splat_vector(const byte_splat& s)
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(s.bytes));
 }
 
+// Defined here so that code compiled for AVX2 takes it in whole; callers
+// that are not must check engine_instructions first. The bytes just before
+// each half are loaded with lddqu, which does the same as loadu: GCC 12
+// sends loadu at those offsets through the stack.
 __attribute__((target("avx2"))) inline window_masks classify_window_avx2(const unsigned char* p)
 {
     std::uint32_t separators[2];
