@@ -58,15 +58,12 @@ int main(int argc, char** argv)
 
     // Large blocks make the run cost about what copying the file costs; the
     // memory stays the same whatever the size of the input.
-    std::vector<unsigned char> input_buffer(input_block + max_carry);
+    std::vector<unsigned char> input_buffer(input_block + input_slack);
     std::vector<unsigned char> output_buffer(output_block);
     text_input input = make_text_input(in, input_buffer.data(), input_block);
     text_output output = make_text_output(out, output_buffer.data(), output_block);
 
-    int result = transcribe_periods(input, output);
-    while (result != transcription_write_failed && !std::ferror(in) &&
-           skip_rest_of_period(input) == 1)
-        result = transcribe_periods(input, output);
+    transcribe_text(input, output);
 
     const bool read_failed = std::ferror(in) != 0;
     bool write_failed = !flush_output(output);

@@ -16,8 +16,6 @@ int main(int argc, char** argv)
         return 1;
     if (argc > 3)
         word_limit = static_cast<std::int32_t>(std::atoi(argv[3]));
-    reference::transcribe_periods(in, out);
-    while (reference::skip_rest_of_period(in) == 1)
-        reference::transcribe_periods(in, out);
+    reference::transcribe_text(in, out);
     return std::fclose(out) == 0 ? 0 : 1;
 }

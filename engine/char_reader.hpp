@@ -4,30 +4,53 @@
 #include <cstdint>
 #include <cstdio>
 
+// The engine looks at its input 64 bytes at a time.
+inline constexpr unsigned window_bytes = 64;
+
+// Room an input buffer needs beyond its block: the bytes of an unfinished
+// window kept before the next read, what it takes to align that read, and
+// 64 bytes after the data for the output's whole-window moves to read.
+inline constexpr std::size_t input_slack = 256;
+
+// The window of input being consumed, classified once: bit i tells about the
+// byte at data + at + i. Bytes inside a character (after its lead byte) are
+// never separators or semicolons here, whatever their value.
+struct input_window {
+    std::uint64_t separators = 0; // LF, FF, CR and space
+    std::uint64_t semicolons = 0;
+    std::uint64_t word_ends = 0; // separators right after a word's last byte
+    std::uint64_t inside = 0;    // separator bytes inside a character, which stay as they are
+    std::size_t at = 0;          // offset of the window in data
+    unsigned pos = 0;            // next byte to consume
+    unsigned length = 0;         // 64; fewer only at the end of input
+};
+
 // Input read from a stream in large blocks. The stream keeps its mode (text
 // mode on Windows, so the platform's line-end rules still apply); the engine
 // only ever asks it for whole blocks.
 struct text_input {
     std::FILE* stream = nullptr;
-    unsigned char* data = nullptr; // block + max_carry bytes, owned by the caller
+    unsigned char* data = nullptr; // block + input_slack bytes, owned by the caller
     std::size_t block = 0;         // bytes asked of each read
-    std::size_t pos = 0;           // next unread byte, always a character start
+    std::size_t read_at = 0;       // where each read goes, 64-byte aligned
+    std::size_t next = 0;          // first byte not yet in a window
     std::size_t end = 0;           // bytes in data
     bool ended = false;            // the stream reported end of input or an error
+
+    input_window window;
+    std::uint64_t carry = 0; // bytes of the next window inside a character begun in this one
+    bool after_stop = true;  // the byte before the next window is a separator or ';' (or none)
 };
 
-// A character's bytes may straddle two blocks: at most this many of them are
-// carried over to the next.
-inline constexpr std::size_t max_carry = 3;
-
-// Sets up reading `stream` through `buffer`, which must hold block + max_carry
-// bytes. Any block size of 1 or more gives the same results.
+// Sets up reading `stream` through `buffer`, which must hold block +
+// input_slack bytes. Any block size of 1 or more gives the same results.
 text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t block);
 
-// Moves the unread bytes (a character cut by the end of the block, never more
-// than max_carry) to the front and reads the next block after them. Returns
-// false, with nothing added, at end of input or on a read error.
-bool refill(text_input& in);
+// Where the bytes read but not yet consumed begin; they run to data + end.
+inline const unsigned char* unconsumed(const text_input& in)
+{
+    return in.data + (in.window.pos < in.window.length ? in.window.at + in.window.pos : in.next);
+}
 
 // Bytes in a character that starts with `lead`: 2 to 4 for the UTF-8 lead
 // bytes C0-F7, 1 for anything else (a stray byte stands alone).

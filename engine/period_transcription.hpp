@@ -38,9 +38,25 @@ inline constexpr int transcription_write_failed = -1;
 //
 // Returns 1 when it stopped at the limit (the rest of that period is still to
 // be skipped), 0 at end of input or on a read error (ferror on the stream
-// tells which), and transcription_write_failed when a write failed.
+// tells which), and transcription_write_failed when a write failed. It may
+// notice a failed write only at a later call, or at the last flush_output.
 int transcribe_periods(text_input& in, text_output& out);
 
 // Discards input through the next ';'. Returns 1 when it consumed one, 0 at
 // end of input or on a read error.
 int skip_rest_of_period(text_input& in);
+
+// The whole run over a text: transcribe, then skip the rest of the period
+// cut at the limit, and again while the skipper consumed a ';'. Stops early
+// when a write fails. Returns the last result of the transcriber.
+template <class Transcribe, class Skip> int alternate_periods(Transcribe transcribe, Skip skip)
+{
+    int result = transcribe();
+    while (result != transcription_write_failed && skip() == 1)
+        result = transcribe();
+    return result;
+}
+
+// The same as alternate_periods over transcribe_periods and
+// skip_rest_of_period, in one pass over the input.
+int transcribe_text(text_input& in, text_output& out);

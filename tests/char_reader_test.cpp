@@ -54,7 +54,7 @@ TEST_P(reader, delivers_each_character_then_end_of_input_at_any_block_size)
     for (std::size_t block : block_sizes) {
         std::FILE* in = stream_of(c.input);
         ASSERT_NE(in, nullptr);
-        std::vector<unsigned char> buffer(block + max_carry);
+        std::vector<unsigned char> buffer(block + input_slack);
         text_input text = make_text_input(in, buffer.data(), block);
         for (const auto& [value, length] : c.characters) {
             std::uint32_t got_value = 0xDEADBEEF;
@@ -105,7 +105,7 @@ TEST(reader_errors, a_stream_that_cannot_be_read_reports_end_with_the_error_flag
         GTEST_SKIP() << "this C runtime does not flag a read of a write-only stream";
     }
     std::clearerr(out);
-    unsigned char buffer[16 + max_carry];
+    unsigned char buffer[16 + input_slack];
     text_input text = make_text_input(out, buffer, 16);
     std::uint32_t value = 0;
     std::int32_t length = 0;

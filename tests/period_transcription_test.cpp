@@ -127,7 +127,7 @@ TEST(transcribe_periods, stops_just_after_the_separator_that_ends_the_last_word)
             word_limit = c.limit;
             std::FILE* in = stream_of(c.input);
             std::FILE* out = scratch_file();
-            std::vector<unsigned char> in_buffer(block + max_carry);
+            std::vector<unsigned char> in_buffer(block + input_slack);
             unsigned char out_buffer[64];
             text_input text_in = make_text_input(in, in_buffer.data(), block);
             text_output text_out = make_text_output(out, out_buffer, sizeof out_buffer);
@@ -135,9 +135,8 @@ TEST(transcribe_periods, stops_just_after_the_separator_that_ends_the_last_word)
                 << escaped(c.input);
             flush_output(text_out);
             EXPECT_EQ(contents_of(out), c.written) << escaped(c.input);
-            const std::string buffered(in_buffer.begin() + static_cast<std::ptrdiff_t>(text_in.pos),
-                                       in_buffer.begin() +
-                                           static_cast<std::ptrdiff_t>(text_in.end));
+            const std::string buffered(reinterpret_cast<const char*>(unconsumed(text_in)),
+                                       reinterpret_cast<const char*>(text_in.data + text_in.end));
             EXPECT_EQ(buffered + rest_of(in), c.left_after)
                 << escaped(c.input) << ", block " << block;
             std::fclose(in);
@@ -159,7 +158,7 @@ TEST(skip_rest_of_period, consumes_through_the_semicolon_and_reports_it)
 {
     for (std::size_t block : block_sizes) {
         std::FILE* in = stream_of("x \xC3; y;z");
-        std::vector<unsigned char> buffer(block + max_carry);
+        std::vector<unsigned char> buffer(block + input_slack);
         text_input text = make_text_input(in, buffer.data(), block);
         EXPECT_EQ(skip_rest_of_period(text), 1) << "block " << block;
         std::uint32_t value = 0;
@@ -189,7 +188,7 @@ TEST(transcribe_periods, reports_a_failed_write)
         for (const char* input : {"", "a", "a b;", "a b c;"}) {
             word_limit = limit;
             std::FILE* in = stream_of(input);
-            unsigned char in_buffer[64 + max_carry];
+            unsigned char in_buffer[64 + input_slack];
             unsigned char out_buffer[1];
             text_input text_in = make_text_input(in, in_buffer, 64);
             text_output text_out = make_text_output(out, out_buffer, sizeof out_buffer);

@@ -11,7 +11,7 @@
 #include <process.h>
 #endif
 
-#include "engine/byte_scan.hpp"
+#include "engine/instruction_sets.hpp"
 #include "engine/period_transcription.hpp"
 #include "reference/reference_engine.hpp"
 
@@ -54,17 +54,9 @@ inline std::string contents_of(std::FILE* f)
     return bytes;
 }
 
-// The instruction sets the engine can run with on this processor.
-inline std::vector<instruction_set> instruction_sets()
-{
-    if (best_instruction_set() == instruction_set::baseline)
-        return {instruction_set::baseline};
-    return {instruction_set::baseline, best_instruction_set()};
-}
-
 // Runs the program's loop over `input` at `limit`, reading blocks of `block`
-// bytes through an output buffer of `out_capacity` with the engine's inner
-// loops built for `set`, and returns the output file.
+// bytes through an output buffer of `out_capacity` with the build of the
+// engine's inner loop for `set`, and returns the output file.
 inline std::string condense(const std::string& input, std::int32_t limit,
                             std::size_t block = 256 * 1024, std::size_t out_capacity = 4096,
                             instruction_set set = best_instruction_set())
@@ -73,13 +65,11 @@ inline std::string condense(const std::string& input, std::int32_t limit,
     engine_instructions = set;
     std::FILE* in = stream_of(input);
     std::FILE* out = scratch_file();
-    std::vector<unsigned char> in_buffer(block + max_carry);
+    std::vector<unsigned char> in_buffer(block + input_slack);
     std::vector<unsigned char> out_buffer(out_capacity);
     text_input text_in = make_text_input(in, in_buffer.data(), block);
     text_output text_out = make_text_output(out, out_buffer.data(), out_capacity);
-    transcribe_periods(text_in, text_out);
-    while (skip_rest_of_period(text_in) == 1)
-        transcribe_periods(text_in, text_out);
+    transcribe_text(text_in, text_out);
     flush_output(text_out);
     std::string result = contents_of(out);
     std::fclose(in);
@@ -95,9 +85,7 @@ inline std::string condense_reference(const std::string& input, std::int32_t lim
     word_limit = limit;
     std::FILE* in = stream_of(input);
     std::FILE* out = scratch_file();
-    reference::transcribe_periods(in, out);
-    while (reference::skip_rest_of_period(in) == 1)
-        reference::transcribe_periods(in, out);
+    reference::transcribe_text(in, out);
     std::string result = contents_of(out);
     std::fclose(in);
     std::fclose(out);

@@ -107,4 +107,10 @@ int skip_rest_of_period(std::FILE* in)
     return 1;
 }
 
+int transcribe_text(std::FILE* in, std::FILE* out)
+{
+    return alternate_periods([&] { return transcribe_periods(in, out); },
+                             [&] { return skip_rest_of_period(in); });
+}
+
 } // namespace reference

@@ -18,4 +18,7 @@ int read_char(std::FILE* in, std::uint32_t* value, std::int32_t* length);
 int transcribe_periods(std::FILE* in, std::FILE* out);
 int skip_rest_of_period(std::FILE* in);
 
+// The whole run over `in`, as the engine's transcribe_text.
+int transcribe_text(std::FILE* in, std::FILE* out);
+
 } // namespace reference

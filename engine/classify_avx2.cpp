@@ -1,0 +1,91 @@
+// The classifier for x86-64 processors with AVX2: 32 bytes at a time, and the
+// bit instructions (BMI1, BMI2, POPCNT) that come with AVX2 in the loop.
+#if defined(__x86_64__)
+
+#include <immintrin.h>
+
+#include "engine/avx2_constants.hpp"
+#include "engine/kernels.hpp"
+#include "engine/window_consumer.hpp"
+
+namespace {
+
+#define SFOLTITESTO_AVX2 __attribute__((target("avx2,bmi,bmi2,popcnt")))
+
+struct avx2 {
+    SFOLTITESTO_AVX2 static __m256i constant(const unsigned char (&bytes)[32])
+    {
+        return _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes));
+    }
+
+    // A byte is a separator when the entry its low four bits pick is the
+    // byte itself; bytes from 80 up pick zero.
+    SFOLTITESTO_AVX2 static __m256i separators(__m256i x)
+    {
+        const __m256i table =
+            _mm256_setr_epi8(' ', 0, 0, 0, 0, 0, 0, 0, 0, 0, '\n', 0, '\f', '\r', 0, 0, //
+                             ' ', 0, 0, 0, 0, 0, 0, 0, 0, 0, '\n', 0, '\f', '\r', 0, 0);
+        return _mm256_cmpeq_epi8(_mm256_shuffle_epi8(table, x), x);
+    }
+
+    // One bit per byte of the two halves of a window.
+    SFOLTITESTO_AVX2 static std::uint64_t bits(__m256i low, __m256i high)
+    {
+        return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(low))} |
+               std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(high))} << 32;
+    }
+
+    // C0-F7 is the signed range below -72 once 40 is taken off.
+    SFOLTITESTO_AVX2 static __m256i lead(__m256i x)
+    {
+        return _mm256_cmpgt_epi8(constant(avx2_bytes.lead_limit),
+                                 _mm256_sub_epi8(x, constant(avx2_bytes.lead_offset)));
+    }
+
+    SFOLTITESTO_AVX2 static window_masks classify(const unsigned char* p)
+    {
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+        window_masks m;
+        m.separators = bits(separators(low), separators(high));
+        m.semicolons = bits(_mm256_cmpeq_epi8(low, constant(avx2_bytes.semicolon)),
+                            _mm256_cmpeq_epi8(high, constant(avx2_bytes.semicolon)));
+        // Most windows of most texts hold no byte from 80 up, so no lead byte.
+        if (_mm256_movemask_epi8(_mm256_or_si256(low, high)) == 0)
+            return m;
+        // Among lead bytes, bit 5 tells E0-F7 and bits 5 and 4 F0-F7;
+        // shifting a 16-bit lane by 2 or 3 brings them to each byte's top.
+        const __m256i low_lead = lead(low);
+        const __m256i high_lead = lead(high);
+        const __m256i low_long = _mm256_and_si256(low_lead, _mm256_slli_epi16(low, 2));
+        const __m256i high_long = _mm256_and_si256(high_lead, _mm256_slli_epi16(high, 2));
+        m.leads = bits(low_lead, high_lead);
+        m.long_leads = bits(low_long, high_long);
+        m.four_leads = bits(_mm256_and_si256(low_long, _mm256_slli_epi16(low, 3)),
+                            _mm256_and_si256(high_long, _mm256_slli_epi16(high, 3)));
+        return m;
+    }
+
+    SFOLTITESTO_AVX2 static unsigned count(std::uint64_t x)
+    {
+        return static_cast<unsigned>(__builtin_popcountll(x));
+    }
+
+    SFOLTITESTO_AVX2 static void copy_64(unsigned char* to, const unsigned char* from)
+    {
+        for (unsigned half = 0; half < 64; half += 32) {
+            const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + half));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + half),
+                                _mm256_blendv_epi8(x, constant(avx2_bytes.space), separators(x)));
+        }
+    }
+};
+
+SFOLTITESTO_KERNEL_ENTRY_POINTS(avx2, __attribute__((target("avx2,bmi,bmi2,popcnt"), flatten)))
+
+} // namespace
+
+const engine_kernel avx2_kernel = {transcribe_avx2, skip_avx2, run_avx2, next_window_avx2,
+                                   classify_avx2};
+
+#endif

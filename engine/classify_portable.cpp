@@ -1,0 +1,46 @@
+// The classifier for any processor, one byte at a time: the build used where
+// there is no vector one, and the yardstick the vector ones are tested against.
+#include "engine/kernels.hpp"
+#include "engine/window_consumer.hpp"
+
+namespace {
+
+struct portable {
+    static bool is_separator(unsigned char b)
+    {
+        return b == ' ' || b == '\n' || b == '\r' || b == '\f';
+    }
+
+    static window_masks classify(const unsigned char* p)
+    {
+        window_masks m;
+        for (unsigned i = 0; i < window_bytes; ++i) {
+            const unsigned char b = p[i];
+            const std::uint64_t bit = std::uint64_t{1} << i;
+            m.separators |= is_separator(b) ? bit : 0;
+            m.semicolons |= b == ';' ? bit : 0;
+            m.leads |= b >= 0xC0 && b <= 0xF7 ? bit : 0;
+            m.long_leads |= b >= 0xE0 && b <= 0xF7 ? bit : 0;
+            m.four_leads |= b >= 0xF0 && b <= 0xF7 ? bit : 0;
+        }
+        return m;
+    }
+
+    static unsigned count(std::uint64_t x)
+    {
+        return window_consumer::count_bits(x);
+    }
+
+    static void copy_64(unsigned char* to, const unsigned char* from)
+    {
+        for (unsigned i = 0; i < window_bytes; ++i)
+            to[i] = is_separator(from[i]) ? ' ' : from[i];
+    }
+};
+
+SFOLTITESTO_KERNEL_ENTRY_POINTS(portable, )
+
+} // namespace
+
+const engine_kernel portable_kernel = {transcribe_portable, skip_portable, run_portable,
+                                       next_window_portable, classify_portable};
