@@ -92,6 +92,30 @@ TEST_P(transcription, the_reference_writes_the_same_file)
     EXPECT_EQ(escaped(condense_reference(c.input, c.limit)), escaped(c.output));
 }
 
+// Behind a period of one long word, the row's text starts at every offset
+// within a window, so that its bytes meet window ends everywhere. That
+// period's line comes first; then the row's own, as the text starts afresh
+// after a ';'.
+TEST_P(transcription, writes_the_same_at_every_offset_in_a_window)
+{
+    const transcription_case& c = GetParam();
+    for (std::size_t offset = 0; offset < 64; ++offset) {
+        const std::string word(64 + offset, 'x');
+        const std::string expected = (c.limit >= 1 ? word : "") + ";\n" + c.output;
+        for (const instruction_set set : runnable_instruction_sets()) {
+            for (std::size_t block : {std::size_t{64}, std::size_t{256 * 1024}}) {
+                for (const drive how : {drive::one_pass, drive::alternating}) {
+                    const std::string got =
+                        condense(word + ";" + c.input, c.limit, block, 4096, set, how);
+                    ASSERT_EQ(escaped(got), escaped(expected))
+                        << "offset " << offset << ", " << name_of(set) << ", block " << block
+                        << (how == drive::one_pass ? ", one pass" : ", alternating");
+                }
+            }
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(all, transcription, ::testing::ValuesIn(transcription_cases));
 
 struct step_case {
@@ -173,6 +197,57 @@ TEST(skip_rest_of_period, consumes_through_the_semicolon_and_reports_it)
     EXPECT_EQ(std::fgetc(in), 'z');
     EXPECT_EQ(reference::skip_rest_of_period(in), 0);
     std::fclose(in);
+}
+
+// Enough text for many windows, so that a write fails with the whole of the
+// engine at work, not at the first byte.
+std::string long_text()
+{
+    std::string text;
+    for (int i = 0; text.size() < 200000; ++i)
+        text +=
+            "una frase con qualche parola in pi\xC3\xB9 del limite, " + std::to_string(i) + ";\n";
+    return text;
+}
+
+TEST(transcribe_text, reports_a_write_that_fails_midway)
+{
+    const std::string path = testing::TempDir() + "transcription_midway_read_only.txt";
+    std::FILE* create = std::fopen(path.c_str(), "w");
+    ASSERT_NE(create, nullptr);
+    std::fclose(create);
+    std::FILE* out = std::fopen(path.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    const std::string text = long_text();
+    for (const instruction_set set : runnable_instruction_sets()) {
+        for (const std::int32_t limit : {3, 1000, 0}) {
+            for (const drive how : {drive::one_pass, drive::alternating}) {
+                word_limit = limit;
+                engine_instructions = set;
+                std::FILE* in = stream_of(text);
+                std::vector<unsigned char> in_buffer(4096 + input_slack);
+                std::vector<unsigned char> out_buffer(4096);
+                text_input text_in = make_text_input(in, in_buffer.data(), 4096);
+                text_output text_out = make_text_output(out, out_buffer.data(), out_buffer.size());
+                const int result =
+                    how == drive::one_pass
+                        ? transcribe_text(text_in, text_out)
+                        : alternate_periods([&] { return transcribe_periods(text_in, text_out); },
+                                            [&] { return skip_rest_of_period(text_in); });
+                EXPECT_EQ(result, transcription_write_failed)
+                    << name_of(set) << ", limit " << limit;
+                // It stops there: most of the input is never read.
+                EXPECT_LT(std::ftell(in), static_cast<long>(text.size()))
+                    << name_of(set) << ", limit " << limit;
+                EXPECT_FALSE(flush_output(text_out));
+                std::fclose(in);
+            }
+        }
+    }
+    word_limit = 7;
+    engine_instructions = best_instruction_set();
+    std::fclose(out);
+    std::remove(path.c_str());
 }
 
 TEST(transcribe_periods, reports_a_failed_write)

@@ -54,12 +54,17 @@ inline std::string contents_of(std::FILE* f)
     return bytes;
 }
 
+// How a test drives the engine over a whole text: the one pass the program
+// makes, or the two calls alternated as the definition of the run has it.
+enum class drive { one_pass, alternating };
+
 // Runs the program's loop over `input` at `limit`, reading blocks of `block`
 // bytes through an output buffer of `out_capacity` with the build of the
 // engine's inner loop for `set`, and returns the output file.
 inline std::string condense(const std::string& input, std::int32_t limit,
                             std::size_t block = 256 * 1024, std::size_t out_capacity = 4096,
-                            instruction_set set = best_instruction_set())
+                            instruction_set set = best_instruction_set(),
+                            drive how = drive::one_pass)
 {
     word_limit = limit;
     engine_instructions = set;
@@ -69,7 +74,11 @@ inline std::string condense(const std::string& input, std::int32_t limit,
     std::vector<unsigned char> out_buffer(out_capacity);
     text_input text_in = make_text_input(in, in_buffer.data(), block);
     text_output text_out = make_text_output(out, out_buffer.data(), out_capacity);
-    transcribe_text(text_in, text_out);
+    if (how == drive::one_pass)
+        transcribe_text(text_in, text_out);
+    else
+        alternate_periods([&] { return transcribe_periods(text_in, text_out); },
+                          [&] { return skip_rest_of_period(text_in); });
     flush_output(text_out);
     std::string result = contents_of(out);
     std::fclose(in);
