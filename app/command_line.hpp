@@ -21,3 +21,6 @@ inline constexpr const char* completion = "Periodizzato in %s\n";
 // digits up to the first other character, 0 when there is no number), but
 // saturates at the ends of the 32-bit range instead of overflowing.
 std::int32_t parse_limit(const char* text);
+
+// The whole program: arguments, files, messages; returns the exit status.
+int sfoltitesto_main(int argc, char** argv);

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Times whole runs of the program against a block copy of the same file and
-# other tools, on two corpora of real text, and prints medians side by side.
-# Usage: bench/run.sh [runs]   (needs hyperfine, jq, GNU time, vim-runtime)
+# Times whole runs of the program, as built for the processor and as built for
+# SSE2 alone, against a block copy of the same file and the per-byte reference,
+# on six shapes of real text, and counts instructions per input byte.
+# Usage: bench/run.sh [runs]
+# Needs hyperfine, jq, valgrind, GNU time, iconv, base-files and vim-runtime.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-5}
@@ -10,11 +12,12 @@ mkdir -p "$work"
 
 cmake --workflow --preset bench >/dev/null
 program=build/bench/sfoltitesto
+sse2=build/bench/bench/sfoltitesto_sse2
 reference=build/bench/bench/sfoltitesto_reference
 
-# Text corpus: the licences Debian ships, sentence ends turned into ';',
-# repeated up to 128 MiB. UTF-8 corpus: vim's tutors in Greek, Russian,
-# Ukrainian, Bulgarian, Japanese, Korean and Chinese, the same way.
+# Each corpus is its texts with sentence ends turned into ';', repeated up
+# to 128 MiB.
+mib=$((1024 * 1024))
 make_corpus() { # name size files...
     local name=$1 size=$2
     shift 2
@@ -22,52 +25,90 @@ make_corpus() { # name size files...
     cat "$@" | sed -E 's/([.!?。])([[:space:]]|$)/\1;\2/g' >"$one"
     : >"$work/$name"
     while [ "$(stat -c %s "$work/$name")" -lt "$size" ]; do cat "$one" >>"$work/$name"; done
+    truncate -s "$size" "$work/$name"
     rm -f "$one"
 }
-mib=$((1024 * 1024))
-make_corpus text.txt $((128 * mib)) /usr/share/common-licenses/*
-make_corpus utf8.txt $((128 * mib)) /usr/share/vim/vim9*/tutor/tutor.{el,ru,uk,bg,ja,ko,zh}*.utf-8
+vim=$(ls -d /usr/share/vim/vim9* | head -n 1)
+size=$((128 * mib))
+# Long periods: the licences Debian ships.
+make_corpus prose.txt $size /usr/share/common-licenses/*
+# Short lines, line feeds inside periods, tabs: vim's user manual.
+make_corpus lines.txt $size "$vim"/doc/usr_*.txt
+# The same with CR LF line ends, as a Windows file read on Linux.
+sed 's/$/\r/' "$work/lines.txt" >"$work/crlf.txt"
+truncate -s $size "$work/crlf.txt"
+# UTF-8 in non-Latin scripts: vim's Greek, Russian, Ukrainian, Bulgarian,
+# Japanese, Korean and Chinese tutors.
+make_corpus scripts.txt $size "$vim"/tutor/tutor.{el,ru,uk,bg,ja,ko,zh}*.utf-8
+# Italian in the Windows 8-bit code page, where à è ì ò are lead bytes.
+iconv -f latin1 -t cp1252 "$vim/tutor/tutor.it" >"$work/it.cp1252"
+make_corpus cp1252.txt $size "$work/it.cp1252"
+rm -f "$work/it.cp1252"
 make_corpus small.txt $mib /usr/share/common-licenses/*
 head -c $((64 * mib)) /dev/zero | tr '\0' 'w' >"$work/word.txt"
 
-awk_job='BEGIN { RS = ";"; n = 7 } { k = split($0, w, /[ \n\r\f]+/); s = ""; c = 0;
-  for (i = 1; i <= k && c < n; i++) if (w[i] != "") { s = s (c ? " " : "") w[i]; c++ }
-  print s ";" }'
+# Shape, corpus, limit.
+shapes=(
+    "long periods|prose.txt|7"
+    "short lines|lines.txt|7"
+    "CR LF|crlf.txt|7"
+    "non-Latin UTF-8|scripts.txt|7"
+    "Windows-1252|cp1252.txt|7"
+    "short lines|lines.txt|1"
+    "short lines|lines.txt|1000"
+)
 
-for corpus in text.txt utf8.txt; do
+median() { jq -r --arg n "$2" '.results[] | select(.command == $n) | .median' "$1"; }
+instructions() { # program corpus limit
+    head -c $((16 * mib)) "$work/$2" >"$work/slice.txt"
+    valgrind --tool=callgrind --callgrind-out-file=/dev/null "$1" "$work/slice.txt" \
+        "$work/slice.out" "$3" 2>&1 >/dev/null | sed -n 's/.*Collected : //p'
+}
+
+rows=()
+for shape in "${shapes[@]}"; do
+    IFS='|' read -r label corpus limit <<<"$shape"
     in="$work/$corpus"
-    hyperfine --runs "$runs" --warmup 1 --export-json "$work/$corpus.json" -N \
-        -n sfoltitesto "$program $in $work/out.txt" \
-        -n "dd bs=128k" "dd if=$in of=$work/copy.txt bs=128k status=none" \
-        -n "wc -w" "wc -w $in" \
-        -n "awk" "awk '$awk_job' $in" \
-        -n reference "$reference $in $work/ref.txt" >/dev/null 2>"$work/hyperfine.log"
+    json="$work/$corpus.$limit.json"
+    hyperfine --runs "$runs" --warmup 1 --export-json "$json" -N \
+        -n program "$program $in $work/out.txt $limit" \
+        -n sse2 "$sse2 $in $work/out_sse2.txt $limit" \
+        -n dd "dd if=$in of=$work/copy.txt bs=128k status=none" \
+        -n reference "$reference $in $work/ref.txt $limit" >/dev/null 2>"$work/hyperfine.log"
     cmp "$work/out.txt" "$work/ref.txt"
+    cmp "$work/out_sse2.txt" "$work/ref.txt"
+    rows+=("$label|$limit|$(median "$json" dd)|$(median "$json" program)|$(median "$json" sse2)|$(median "$json" reference)|$(instructions "$program" "$corpus" "$limit")|$(instructions "$sse2" "$corpus" "$limit")")
 done
 
-echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(nproc) cores;" \
-    "corpora of $(($(stat -c %s "$work/text.txt") / mib)) MiB in /dev/shm, output to /dev/shm;" \
-    "median of $runs runs"
+cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)
+build=sse2
+grep -qw avx2 /proc/cpuinfo && grep -qw bmi2 /proc/cpuinfo && build=avx2
+echo "Machine: $cpu, $(nproc) cores; the program runs its $build build here."
+echo "Corpora of 128 MiB in /dev/shm, output to /dev/shm; wall times are medians of $runs runs;"
+echo "instructions per input byte from callgrind on the first 16 MiB of each corpus."
 echo
-printf '| %-12s | %14s | %8s | %14s | %8s |\n' command "text (ms)" "vs dd" "UTF-8 (ms)" "vs dd"
-printf '|%s|%s|%s|%s|%s|\n' -------------- ---------------- ---------- ---------------- ----------
-median() { jq -r --arg n "$2" '.results[] | select(.command == $n) | .median' "$work/$1.json"; }
-for name in sfoltitesto "dd bs=128k" "wc -w" awk reference; do
-    t=$(median text.txt "$name")
-    u=$(median utf8.txt "$name")
-    td=$(median text.txt "dd bs=128k")
-    ud=$(median utf8.txt "dd bs=128k")
-    awk -v n="$name" -v t="$t" -v u="$u" -v td="$td" -v ud="$ud" \
-        'BEGIN { printf "| %-12s | %14.1f | %8.2f | %14.1f | %8.2f |\n", n, t * 1000, t / td, u * 1000, u / ud }'
+printf '| %-15s | %5s | %7s | %12s | %7s | %12s | %7s | %12s | %9s | %9s |\n' shape limit "dd ms" \
+    "program ms" "vs dd" "sse2 ms" "vs dd" "reference ms" "instr/B" "sse2 i/B"
+printf '|%s|%s|%s|%s|%s|%s|%s|%s|%s|%s|\n' ----------------- ------- --------- -------------- \
+    --------- -------------- --------- -------------- ----------- -----------
+for row in "${rows[@]}"; do
+    IFS='|' read -r label limit dd fast slow ref ifast islow <<<"$row"
+    awk -v l="$label" -v n="$limit" -v d="$dd" -v f="$fast" -v s="$slow" -v r="$ref" \
+        -v i="$ifast" -v j="$islow" -v b=$((16 * mib)) 'BEGIN {
+        printf "| %-15s | %5s | %7.1f | %12.1f | %7.2f | %12.1f | %7.2f | %12.1f | %9.2f | %9.2f |\n",
+            l, n, d * 1000, f * 1000, f / d, s * 1000, s / d, r * 1000, i / b, j / b }'
 done
-t=$(median text.txt reference); p=$(median text.txt sfoltitesto)
-u=$(median utf8.txt reference); q=$(median utf8.txt sfoltitesto)
-awk -v t="$t" -v p="$p" -v u="$u" -v q="$q" \
-    'BEGIN { printf "\nsfoltitesto is %.1f times faster than the reference on text, %.1f on UTF-8.\n", t / p, u / q }'
+echo
+echo "Times faster than the reference (program, sse2 build):"
+for row in "${rows[@]}"; do
+    IFS='|' read -r label limit dd fast slow ref ifast islow <<<"$row"
+    awk -v l="$label" -v n="$limit" -v f="$fast" -v s="$slow" -v r="$ref" \
+        'BEGIN { printf "  %-15s limit %4s: %5.1f  %5.1f\n", l, n, r / f, r / s }'
+done
 
 echo
 echo "Peak memory (maximum resident set, KiB):"
-for corpus in small.txt text.txt word.txt; do
+for corpus in small.txt prose.txt word.txt; do
     kib=$(/usr/bin/time -f %M "$program" "$work/$corpus" "$work/out.txt" 2>&1 >/dev/null)
     printf '  %-10s %6s MiB input: %s KiB\n' "$corpus" "$(($(stat -c %s "$work/$corpus") / mib))" "$kib"
 done
