@@ -1,3 +1,4 @@
+#include <cstdarg>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,10 +12,38 @@ namespace {
 constexpr std::size_t input_block = 256 * 1024;
 constexpr std::size_t output_block = 128 * 1024;
 
+// A script that reads the console must not be told that all went well when
+// the console text could not be written (a full disk behind `>`), so every
+// line is checked, and standard output once more at the end.
+bool console_failed = false;
+
+void say(const char* format, ...)
+{
+    std::va_list values;
+    va_start(values, format);
+    if (std::vprintf(format, values) < 0)
+        console_failed = true;
+    va_end(values);
+}
+
+int finish(int status)
+{
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || console_failed)
+        return 1;
+    return status;
+}
+
 int fail(const char* message)
 {
-    std::printf("%s", message);
-    return 1;
+    say("%s", message);
+    return finish(1);
+}
+
+int usage(int status)
+{
+    for (const char* line : usage_lines)
+        say("%s", line);
+    return finish(status);
 }
 
 } // namespace
@@ -22,11 +51,16 @@ int fail(const char* message)
 int sfoltitesto_main(int argc, char** argv)
 {
     const std::vector<std::string> args = utf8_arguments(argc, argv);
-    if (args.size() < 3) {
-        for (const char* line : usage_lines)
-            std::printf("%s", line);
-        return 1;
+    // Asked for, the usage text is no error. Neither form has one argument,
+    // so these cannot be taken for a file name.
+    if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h"))
+        return usage(0);
+    if (args.size() == 2 && args[1] == "--version") {
+        say("sfoltitesto %s\n", SFOLTITESTO_VERSION);
+        return finish(0);
     }
+    if (args.size() < 3)
+        return usage(1);
     const std::string& input_name = args[1];
     const std::string& output_name = args[2];
 
@@ -39,7 +73,9 @@ int sfoltitesto_main(int argc, char** argv)
         std::fclose(in);
         return fail(input_open_error);
     }
-    if (is_same_regular_file(in, output_name)) {
+    // Nor may the output be the file that standard output writes to: it
+    // would be emptied, and the console lines written over the result.
+    if (is_same_regular_file(in, output_name) || is_same_regular_file(stdout, output_name)) {
         std::fclose(in);
         return fail(output_open_error);
     }
@@ -53,8 +89,11 @@ int sfoltitesto_main(int argc, char** argv)
     // the limit is not taken from the third.
     if (args.size() == 4)
         word_limit = parse_limit(args[3].c_str());
-    std::printf(announcement, input_name.c_str(), output_name.c_str(),
-                static_cast<int>(word_limit));
+    say(announcement, input_name.c_str(), output_name.c_str(), static_cast<int>(word_limit));
+    // Before the work, so that the announcement comes first when the result
+    // goes down the same pipe.
+    if (std::fflush(stdout) != 0)
+        console_failed = true;
 
     // Large blocks make the run cost about what copying the file costs; the
     // memory stays the same whatever the size of the input.
@@ -75,6 +114,6 @@ int sfoltitesto_main(int argc, char** argv)
     if (write_failed)
         return fail(write_error);
 
-    std::printf(completion, output_name.c_str());
-    return 0;
+    say(completion, output_name.c_str());
+    return finish(0);
 }

@@ -195,6 +195,22 @@ struct table_case {
 const table_case table_cases[] = {
     {"no arguments", {}, "a;", 1, std::nullopt, std::nullopt, usage},
     {"one argument", {"IN"}, "a;", 1, std::nullopt, std::nullopt, usage},
+    {"help asked for", {"--help"}, "a;", 0, std::nullopt, std::nullopt, usage},
+    {"help asked for briefly", {"-h"}, "a;", 0, std::nullopt, std::nullopt, usage},
+    {"version",
+     {"--version"},
+     "a;",
+     0,
+     std::nullopt,
+     std::nullopt,
+     std::string("sfoltitesto ") + SFOLTITESTO_VERSION + "\n"},
+    {"help among other arguments is a file name",
+     {"--help", "OUT"},
+     std::nullopt,
+     1,
+     std::nullopt,
+     std::nullopt,
+     "Errore apertura file input\n"},
     {"two arguments keep seven", {"IN", "OUT"}, "a b;\n", 0, "a b;\n;\n", 7, ""},
     {"limit given",
      {"IN", "OUT", "3"},
@@ -385,9 +401,37 @@ TEST_F(e2e, a_pipe_as_input)
 
 TEST_F(e2e, standard_input_to_standard_output_is_not_the_same_file)
 {
+    // Down one pipe, the announcement comes before the result.
     const run_result r = run_program({"/dev/stdin", "/dev/stdout"}, "printf 'a b;' | ");
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.console.find("a b;\n;\n"), std::string::npos) << r.console;
+    EXPECT_EQ(r.console,
+              announced("/dev/stdin", "/dev/stdout", 7) + "a b;\n;\n" + completed("/dev/stdout"));
+}
+
+TEST_F(e2e, a_console_that_cannot_be_written_is_a_failure)
+{
+    write_file(in, "uno due;\n");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{in, out}, {"--help"}, {"--version"}, {}}) {
+        const run_result r = run_program(args, "", " > /dev/full");
+        EXPECT_EQ(r.status, 1) << args.size() << " arguments";
+    }
+    // The work itself was done and is left as it is.
+    EXPECT_EQ(file_bytes(out), "uno due;\n;\n");
+}
+
+TEST_F(e2e, the_file_standard_output_writes_to_is_refused_as_output)
+{
+    write_file(in, "uno due tre;\n");
+    const std::string log = (dir / "log.txt").string();
+    for (const std::string& name :
+         {std::string("/dev/stdout"), log, (dir / "." / "log.txt").string()}) {
+        write_file(log, "keep me\n");
+        const run_result r = run_program({in, name}, "", " >> '" + log + "'");
+        EXPECT_EQ(r.status, 1) << name;
+        // Only the console line the user sent there is added.
+        EXPECT_EQ(file_bytes(log), "keep me\nErrore apertura file output\n") << name;
+    }
 }
 
 #endif

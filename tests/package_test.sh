@@ -1,36 +1,52 @@
 #!/bin/sh
-# Builds the Debian package from the build folder $1, unpacks it into a scratch
-# root, checks its fields, and runs the installed program on the installed sample.
+# Builds the Debian package from the build folder $1 (version $2), runs
+# lintian on it, unpacks it into a scratch root, checks its fields, and runs
+# the installed program on the installed sample.
 set -eu
 build=$1
+version=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+fail() { echo "FAILED: $*"; exit 1; }
 
 (cd "$build" && cpack -G DEB -B "$work/pkg" >"$work/cpack.log") || { cat "$work/cpack.log"; exit 1; }
 deb=$(ls "$work"/pkg/*.deb)
 field() { dpkg-deb -f "$deb" "$1"; }
-[ "$(field Package)" = sfoltitesto ] || { echo "package name: $(field Package)"; exit 1; }
-[ "$(field Section)" = text ] || { echo "section: $(field Section)"; exit 1; }
-[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || { echo "architecture"; exit 1; }
-field Depends | grep -q 'libc6' || { echo "depends: $(field Depends)"; exit 1; }
-field Maintainer | grep -q '@' || { echo "maintainer: $(field Maintainer)"; exit 1; }
+[ "$(field Package)" = sfoltitesto ] || fail "package name: $(field Package)"
+[ "$(field Version)" = "$version" ] || fail "version: $(field Version)"
+[ "$(field Section)" = text ] || fail "section: $(field Section)"
+[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "architecture"
+field Depends | grep -q 'libc6' || fail "depends: $(field Depends)"
+field Maintainer | grep -q '@' || fail "maintainer: $(field Maintainer)"
+
+# What Debian's own tooling says: no error, no warning.
+if command -v lintian >/dev/null; then
+    lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 || {
+        cat "$work/lintian.log"
+        fail "lintian"
+    }
+else
+    echo "lintian is not installed: the package is not checked by it"
+fi
 
 dpkg -x "$deb" "$work/root"
-for f in usr/bin/sfoltitesto usr/share/man/man1/sfoltitesto.1 usr/share/man/it/man1/sfoltitesto.1 \
-    usr/share/doc/sfoltitesto/README.md usr/share/doc/sfoltitesto/testo.txt; do
-    [ -e "$work/root/$f" ] || { echo "missing from the package: $f"; exit 1; }
+doc=usr/share/doc/sfoltitesto
+for f in usr/bin/sfoltitesto usr/share/man/man1/sfoltitesto.1.gz usr/share/man/it/man1/sfoltitesto.1.gz \
+    $doc/README.md $doc/testo.txt $doc/copyright $doc/changelog.gz; do
+    [ -e "$work/root/$f" ] || fail "missing from the package: $f"
 done
+head -n 1 "$work/root/$doc/copyright" | grep -q 'copyright-format/1.0' || fail "copyright format"
+zcat "$work/root/$doc/changelog.gz" | head -n 1 | grep -q "^sfoltitesto ($version)" || fail "changelog"
 
-"$work/root/usr/bin/sfoltitesto" "$work/root/usr/share/doc/sfoltitesto/testo.txt" "$work/sintesi.txt" >"$work/console"
-grep -q '^Periodizzato in ' "$work/console" || { cat "$work/console"; exit 1; }
-[ "$(head -n 1 "$work/sintesi.txt")" = "Il paese si sveglia presto, quando la;" ] || {
-    cat "$work/sintesi.txt"
-    exit 1
-}
+"$work/root/usr/bin/sfoltitesto" "$work/root/$doc/testo.txt" "$work/sintesi.txt" >"$work/console"
+grep -q '^Periodizzato in ' "$work/console" || fail "$(cat "$work/console")"
+[ "$(head -n 1 "$work/sintesi.txt")" = "Il paese si sveglia presto, quando la;" ] || fail "$(cat "$work/sintesi.txt")"
+[ "$("$work/root/usr/bin/sfoltitesto" --version)" = "sfoltitesto $version" ] || fail "--version"
 
-# The man pages render without a single groff warning.
-for page in "$work"/root/usr/share/man/man1/sfoltitesto.1 "$work"/root/usr/share/man/it/man1/sfoltitesto.1; do
-    warnings=$(groff -ww -man -Tutf8 -K utf8 "$page" 2>&1 >/dev/null)
-    [ -z "$warnings" ] || { echo "$page: $warnings"; exit 1; }
+# The man pages name this version and render without a single groff warning.
+for page in "$work"/root/usr/share/man/man1/sfoltitesto.1.gz "$work"/root/usr/share/man/it/man1/sfoltitesto.1.gz; do
+    zcat "$page" | head -n 1 | grep -q "sfoltitesto $version" || fail "$page: version"
+    warnings=$(zcat "$page" | groff -ww -man -Tutf8 -K utf8 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "$page: $warnings"
 done
 echo "package ok: $(basename "$deb")"
