@@ -128,9 +128,12 @@ std::string quoted(const std::string& arg)
 run_result run_program(const std::vector<std::string>& args, const std::string& shell_prefix = "",
                        const std::string& shell_suffix = "")
 {
-    std::string command = shell_prefix + quoted(SFOLTITESTO_EXE);
-    for (const std::string& arg : args)
-        command += " " + quoted(arg);
+    // A cross-built program runs under its emulator, named before it.
+    std::string command = shell_prefix + SFOLTITESTO_RUNNER " " + quoted(SFOLTITESTO_EXE);
+    for (const std::string& arg : args) {
+        command += ' ';
+        command += quoted(arg);
+    }
     command += shell_suffix;
     run_result result;
     std::FILE* pipe = popen(command.c_str(), "r");

@@ -1,10 +1,13 @@
 #!/bin/sh
-# Builds the Debian package from the build folder $1 (version $2), runs
-# lintian on it, unpacks it into a scratch root, checks its fields, and runs
-# the installed program on the installed sample.
+# Builds the Debian package from the build folder $1 (version $2, for
+# architecture $3), runs lintian on it, unpacks it into a scratch root, checks
+# its fields, and runs the installed program on the installed sample, through
+# the emulator given after that if any.
 set -eu
 build=$1
 version=$2
+architecture=$3
+shift 3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAILED: $*"; exit 1; }
@@ -15,7 +18,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = sfoltitesto ] || fail "package name: $(field Package)"
 [ "$(field Version)" = "$version" ] || fail "version: $(field Version)"
 [ "$(field Section)" = text ] || fail "section: $(field Section)"
-[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "architecture"
+[ "$(field Architecture)" = "$architecture" ] || fail "architecture: $(field Architecture)"
 field Depends | grep -q 'libc6' || fail "depends: $(field Depends)"
 field Maintainer | grep -q '@' || fail "maintainer: $(field Maintainer)"
 
@@ -38,10 +41,11 @@ done
 head -n 1 "$work/root/$doc/copyright" | grep -q 'copyright-format/1.0' || fail "copyright format"
 zcat "$work/root/$doc/changelog.gz" | head -n 1 | grep -q "^sfoltitesto ($version)" || fail "changelog"
 
-"$work/root/usr/bin/sfoltitesto" "$work/root/$doc/testo.txt" "$work/sintesi.txt" >"$work/console"
+# "$@" is the emulator, if any.
+"$@" "$work/root/usr/bin/sfoltitesto" "$work/root/$doc/testo.txt" "$work/sintesi.txt" >"$work/console"
 grep -q '^Periodizzato in ' "$work/console" || fail "$(cat "$work/console")"
 [ "$(head -n 1 "$work/sintesi.txt")" = "Il paese si sveglia presto, quando la;" ] || fail "$(cat "$work/sintesi.txt")"
-[ "$("$work/root/usr/bin/sfoltitesto" --version)" = "sfoltitesto $version" ] || fail "--version"
+[ "$("$@" "$work/root/usr/bin/sfoltitesto" --version)" = "sfoltitesto $version" ] || fail "--version"
 
 # The man pages name this version and render without a single groff warning.
 for page in "$work"/root/usr/share/man/man1/sfoltitesto.1.gz "$work"/root/usr/share/man/it/man1/sfoltitesto.1.gz; do

@@ -4,6 +4,7 @@
 # refused under another name.
 set -eu
 exe=$1
+wine_run=$(cd "$(dirname "$0")/.." && pwd)/cmake/wine-run.sh
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -11,7 +12,7 @@ export WINEDEBUG=-all
 fail() { echo "FAILED: $*"; exit 1; }
 
 printf 'uno due tre quattro;\r\ncinque sei;\032 dopo;' >'testo😀.txt'
-wine "$exe" 'testo😀.txt' 'sintesi è.txt' 2 >console.txt || fail "status $?"
+sh "$wine_run" "$exe" 'testo😀.txt' 'sintesi è.txt' 2 >console.txt || fail "status $?"
 printf 'Periodizzazione in corso da testo😀.txt a sintesi è.txt, con 2 parole per periodo\r\nPeriodizzato in sintesi è.txt\r\n' >expected.txt
 cmp console.txt expected.txt || fail "console: $(od -c console.txt)"
 printf 'uno due;\r\ncinque sei;\r\n;\r\n' >expected.txt
@@ -20,7 +21,7 @@ cmp 'sintesi è.txt' expected.txt || fail "output: $(od -c 'sintesi è.txt')"
 cp 'testo😀.txt' before.txt
 for name in 'testo😀.txt' './TESTO😀.TXT'; do
     status=0
-    wine "$exe" 'testo😀.txt' "$name" >console.txt || status=$?
+    sh "$wine_run" "$exe" 'testo😀.txt' "$name" >console.txt || status=$?
     [ "$status" = 1 ] || fail "same file as $name: status $status"
     printf 'Errore apertura file output\r\n' >expected.txt
     cmp console.txt expected.txt || fail "same file as $name: $(od -c console.txt)"

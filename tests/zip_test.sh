@@ -1,27 +1,43 @@
 #!/bin/sh
-# Builds the Windows archive from the build folder $1, checks what it holds,
-# and runs the archived program under wine on the archived sample.
+# Builds the Windows archive from the build folder $1 (version $2), checks
+# what it holds, and runs the archived program under wine (through $3) on the
+# archived sample.
 set -eu
 build=$1
+version=$2
+wine_run=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+fail() { echo "FAILED: $*"; exit 1; }
 
 (cd "$build" && cpack -G ZIP -B "$work/pkg" >"$work/cpack.log") || { cat "$work/cpack.log"; exit 1; }
 zip=$(ls "$work"/pkg/*.zip)
+case "$(basename "$zip")" in sfoltitesto-"$version"-*.zip) ;; *) fail "archive name: $zip" ;; esac
 mkdir "$work/root"
 (cd "$work/root" && cmake -E tar xf "$zip")
-for f in sfoltitesto.exe README.md testo.txt; do
+for f in sfoltitesto.exe README.md testo.txt LICENSE; do
     found=$(find "$work/root" -name "$f")
-    [ -n "$found" ] || { echo "missing from the archive: $f"; exit 1; }
+    [ -n "$found" ] || fail "missing from the archive: $f"
 done
 exe=$(find "$work/root" -name sfoltitesto.exe)
 sample=$(find "$work/root" -name testo.txt)
 
+# Text files with the platform's line ends: every line feed after a CR.
+for f in README.md testo.txt LICENSE; do
+    file=$(find "$work/root" -name "$f")
+    lf=$(tr -cd '\n' <"$file" | wc -c)
+    crlf=$(grep -c "$(printf '\r')\$" "$file" || true)
+    [ "$lf" -gt 0 ] && [ "$lf" = "$crlf" ] || fail "$f: $crlf of $lf lines end with CR LF"
+done
+# Stripped, and carrying its version for the Windows shell to show.
+[ -z "$(nm "$exe" 2>/dev/null)" ] || fail "the program is not stripped"
+strings -el "$exe" | grep -qx "$version" || fail "no version resource $version"
+
 cd "$work"
-wine "$exe" "$sample" sintesi.txt >console 2>/dev/null
-grep -q 'Periodizzato in sintesi.txt' console || { cat console; exit 1; }
+sh "$wine_run" "$exe" "$sample" sintesi.txt >console 2>/dev/null
+grep -q 'Periodizzato in sintesi.txt' console || fail "$(cat console)"
 # The platform's line ends in the file written.
-[ "$(head -n 1 sintesi.txt)" = "$(printf 'Il paese si sveglia presto, quando la;\r')" ] || {
-    head -n 2 sintesi.txt | od -c | head
-    exit 1
-}
+[ "$(head -n 1 sintesi.txt)" = "$(printf 'Il paese si sveglia presto, quando la;\r')" ] ||
+    fail "$(head -n 2 sintesi.txt | od -c | head)"
+[ "$(sh "$wine_run" "$exe" --version)" = "$(printf 'sfoltitesto %s\r' "$version")" ] || fail "--version"
+echo "archive ok: $(basename "$zip")"
