@@ -23,4 +23,6 @@ inline constexpr const char* completion = "Periodizzato in %s\n";
 std::int32_t parse_limit(const char* text);
 
 // The whole program: arguments, files, messages; returns the exit status.
-int sfoltitesto_main(int argc, char** argv);
+// The output is written by a second thread unless `background_writes` is
+// false (for timing the program without it).
+int sfoltitesto_main(int argc, char** argv, bool background_writes = true);

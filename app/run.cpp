@@ -48,7 +48,7 @@ int usage(int status)
 
 } // namespace
 
-int sfoltitesto_main(int argc, char** argv)
+int sfoltitesto_main(int argc, char** argv, bool background_writes)
 {
     const std::vector<std::string> args = utf8_arguments(argc, argv);
     // Asked for, the usage text is no error. Neither form has one argument,
@@ -99,17 +99,26 @@ int sfoltitesto_main(int argc, char** argv)
     // memory stays the same whatever the size of the input.
     std::vector<unsigned char> input_buffer(input_block + input_slack);
     std::vector<unsigned char> output_buffer(output_block);
+    std::vector<unsigned char> spare_buffer(output_block);
     text_input input = make_text_input(in, input_buffer.data(), input_block);
     text_output output = make_text_output(out, output_buffer.data(), output_block);
+    // The kernel stores the output while the work goes on; without a
+    // thread for it, the same writes are made by this one.
+    if (background_writes)
+        start_background_writes(output, spare_buffer.data());
 
     transcribe_text(input, output);
 
+    const std::size_t handed_before_the_end = output.handed;
     const bool read_failed = std::ferror(in) != 0;
     bool write_failed = !flush_output(output);
+    write_failed = !end_background_writes(output) || write_failed;
     write_failed = std::fflush(out) != 0 || write_failed;
     write_failed = std::fclose(out) != 0 || write_failed;
     std::fclose(in);
-    if (read_failed)
+    // Made by this thread, a write that failed before the input did would
+    // have stopped the run before that read.
+    if (read_failed && !write_failed_within(output, handed_before_the_end))
         return fail(read_error);
     if (write_failed)
         return fail(write_error);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Times whole runs of the program, as built for the processor and as built for
-# SSE2 alone, against a block copy of the same file and the per-byte reference,
-# on six shapes of real text, and counts instructions per input byte.
+# Times whole runs of the program as shipped (its output written by a second
+# thread), in one thread, and built for SSE2 alone (in one thread), against a
+# block copy of the same file and the per-byte reference, on six shapes of
+# real text, and counts instructions per input byte.
 # Usage: bench/run.sh [runs]
 # Needs hyperfine, jq, valgrind, GNU time, iconv, base-files and vim-runtime.
 set -euo pipefail
@@ -12,6 +13,7 @@ mkdir -p "$work"
 
 cmake --workflow --preset bench >/dev/null
 program=build/bench/sfoltitesto
+one=build/bench/bench/sfoltitesto_one_thread
 sse2=build/bench/bench/sfoltitesto_sse2
 reference=build/bench/bench/sfoltitesto_reference
 
@@ -72,12 +74,12 @@ for shape in "${shapes[@]}"; do
     json="$work/$corpus.$limit.json"
     hyperfine --runs "$runs" --warmup 1 --export-json "$json" -N \
         -n program "$program $in $work/out.txt $limit" \
+        -n one "$one $in $work/out_one.txt $limit" \
         -n sse2 "$sse2 $in $work/out_sse2.txt $limit" \
         -n dd "dd if=$in of=$work/copy.txt bs=128k status=none" \
         -n reference "$reference $in $work/ref.txt $limit" >/dev/null 2>"$work/hyperfine.log"
-    cmp "$work/out.txt" "$work/ref.txt"
-    cmp "$work/out_sse2.txt" "$work/ref.txt"
-    rows+=("$label|$limit|$(median "$json" dd)|$(median "$json" program)|$(median "$json" sse2)|$(median "$json" reference)|$(instructions "$program" "$corpus" "$limit")|$(instructions "$sse2" "$corpus" "$limit")")
+    for out in out out_one out_sse2; do cmp "$work/$out.txt" "$work/ref.txt"; done
+    rows+=("$label|$limit|$(median "$json" dd)|$(median "$json" program)|$(median "$json" one)|$(median "$json" sse2)|$(median "$json" reference)|$(instructions "$one" "$corpus" "$limit")|$(instructions "$sse2" "$corpus" "$limit")")
 done
 
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)
@@ -85,27 +87,27 @@ build=sse2
 grep -qw avx2 /proc/cpuinfo && grep -qw bmi2 /proc/cpuinfo && build=avx2
 echo "Machine: $cpu, $(nproc) cores; the program runs its $build build here."
 echo "Corpora of 128 MiB in /dev/shm, output to /dev/shm; wall times are medians of $runs runs;"
-echo "instructions per input byte from callgrind on the first 16 MiB of each corpus."
+echo "instructions per input byte from callgrind on the first 16 MiB of each corpus (one thread)."
+echo "program: as shipped, the output written by a second thread; 1 thread: without it."
 echo
-printf '| %-15s | %5s | %7s | %12s | %7s | %12s | %7s | %12s | %9s | %9s |\n' shape limit "dd ms" \
-    "program ms" "vs dd" "sse2 ms" "vs dd" "reference ms" "instr/B" "sse2 i/B"
-printf '|%s|%s|%s|%s|%s|%s|%s|%s|%s|%s|\n' ----------------- ------- --------- -------------- \
-    --------- -------------- --------- -------------- ----------- -----------
+printf '| %-15s | %5s | %6s | %7s | %5s | %8s | %5s | %8s | %5s | %8s | %9s | %9s |\n' shape limit \
+    "dd ms" "program" "vs dd" "1 thread" "vs dd" "sse2 1 t" "vs dd" "ref ms" "instr/B" "sse2 i/B"
+printf '|%s|%s|%s|%s|%s|%s|%s|%s|%s|%s|%s|%s|\n' ----------------- ------- -------- --------- \
+    ------- ---------- ------- ---------- ------- ---------- ----------- -----------
 for row in "${rows[@]}"; do
-    IFS='|' read -r label limit dd fast slow ref ifast islow <<<"$row"
-    awk -v l="$label" -v n="$limit" -v d="$dd" -v f="$fast" -v s="$slow" -v r="$ref" \
+    IFS='|' read -r label limit dd fast one slow ref ifast islow <<<"$row"
+    awk -v l="$label" -v n="$limit" -v d="$dd" -v f="$fast" -v o="$one" -v s="$slow" -v r="$ref" \
         -v i="$ifast" -v j="$islow" -v b=$((16 * mib)) 'BEGIN {
-        printf "| %-15s | %5s | %7.1f | %12.1f | %7.2f | %12.1f | %7.2f | %12.1f | %9.2f | %9.2f |\n",
-            l, n, d * 1000, f * 1000, f / d, s * 1000, s / d, r * 1000, i / b, j / b }'
+        printf "| %-15s | %5s | %6.1f | %7.1f | %5.2f | %8.1f | %5.2f | %8.1f | %5.2f | %8.0f | %9.2f | %9.2f |\n",
+            l, n, d * 1000, f * 1000, f / d, o * 1000, o / d, s * 1000, s / d, r * 1000, i / b, j / b }'
 done
 echo
-echo "Times faster than the reference (program, sse2 build):"
+echo "Times faster than the reference (program, one thread, sse2 in one thread):"
 for row in "${rows[@]}"; do
-    IFS='|' read -r label limit dd fast slow ref ifast islow <<<"$row"
-    awk -v l="$label" -v n="$limit" -v f="$fast" -v s="$slow" -v r="$ref" \
-        'BEGIN { printf "  %-15s limit %4s: %5.1f  %5.1f\n", l, n, r / f, r / s }'
+    IFS='|' read -r label limit dd fast one slow ref ifast islow <<<"$row"
+    awk -v l="$label" -v n="$limit" -v f="$fast" -v o="$one" -v s="$slow" -v r="$ref" \
+        'BEGIN { printf "  %-15s limit %4s: %5.1f  %5.1f  %5.1f\n", l, n, r / f, r / o, r / s }'
 done
-
 echo
 echo "Peak memory (maximum resident set, KiB):"
 for corpus in small.txt prose.txt word.txt; do

@@ -43,6 +43,14 @@ inline constexpr std::size_t window_output_room = 3 * window_bytes;
 // window.
 std::size_t refill(text_input& in);
 
+// Empties the output buffer: hands it to the background writer when there
+// is one, else writes it out. False once a write is known to have failed.
+bool hand_over(text_output& out);
+
+// Waits for the background writer's buffer to be written, if there is a
+// writer; false once a write is known to have failed.
+bool wait_for_writes(text_output& out);
+
 // Appends to the output buffer, writing it out when full; false once a
 // write has failed.
 bool write_bytes(text_output& out, const unsigned char* bytes, std::size_t count);

@@ -18,6 +18,8 @@ text_output make_text_output(std::FILE* stream, unsigned char* buffer, std::size
 
 bool flush_output(text_output& out)
 {
+    if (out.writer != nullptr)
+        return hand_over(out) && wait_for_writes(out);
     if (!out.failed && out.used > 0 && std::fwrite(out.data, 1, out.used, out.stream) != out.used)
         out.failed = true;
     out.used = 0;

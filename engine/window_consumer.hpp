@@ -249,7 +249,7 @@ template <class K> int transcribe(text_input& in, text_output& out)
 
         unsigned char spare[window_output_room];
         if (out.capacity - out.used < window_output_room && out.capacity >= window_output_room &&
-            !flush_output(out))
+            !hand_over(out))
             return transcription_write_failed;
         const bool direct = out.capacity - out.used >= window_output_room;
         unsigned char* const to = direct ? out.data + out.used : spare;
@@ -353,7 +353,7 @@ template <class K> int run(text_input& in, text_output& out)
         kept |= to_line_feed;
 
         // The caller gave a buffer with room for a window.
-        if (out.capacity - out.used < window_output_room && !flush_output(out))
+        if (out.capacity - out.used < window_output_room && !hand_over(out))
             return transcription_write_failed;
         unsigned char* const to = out.data + out.used;
         const unsigned char* const bytes = in.data + w.at;

@@ -250,6 +250,66 @@ TEST(transcribe_text, reports_a_write_that_fails_midway)
     std::remove(path.c_str());
 }
 
+TEST(background_writes, write_what_the_calling_thread_writes)
+{
+    const std::string text = long_text();
+    for (const std::int32_t limit : {3, 1000}) {
+        const std::string expected = condense(text, limit);
+        for (const std::size_t capacity : {std::size_t{192}, std::size_t{4096}}) {
+            word_limit = limit;
+            std::FILE* in = stream_of(text);
+            std::FILE* out = scratch_file();
+            std::vector<unsigned char> in_buffer(4096 + input_slack);
+            std::vector<unsigned char> buffer(capacity);
+            std::vector<unsigned char> spare(capacity);
+            text_input text_in = make_text_input(in, in_buffer.data(), 4096);
+            text_output text_out = make_text_output(out, buffer.data(), capacity);
+            ASSERT_TRUE(start_background_writes(text_out, spare.data()));
+            transcribe_text(text_in, text_out);
+            EXPECT_GT(text_out.handed, 1u);
+            EXPECT_TRUE(flush_output(text_out));
+            EXPECT_TRUE(end_background_writes(text_out));
+            EXPECT_FALSE(write_failed_within(text_out, text_out.handed));
+            EXPECT_EQ(escaped(contents_of(out)), escaped(expected))
+                << "limit " << limit << ", buffer " << capacity;
+            std::fclose(in);
+            std::fclose(out);
+        }
+    }
+    word_limit = 7;
+}
+
+TEST(background_writes, tell_which_buffer_could_not_be_written)
+{
+    const std::string path = testing::TempDir() + "background_read_only.txt";
+    std::FILE* create = std::fopen(path.c_str(), "w");
+    ASSERT_NE(create, nullptr);
+    std::fclose(create);
+    std::FILE* out = std::fopen(path.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    word_limit = 3;
+    const std::string text = long_text();
+    std::FILE* in = stream_of(text);
+    std::vector<unsigned char> in_buffer(4096 + input_slack);
+    std::vector<unsigned char> buffer(4096);
+    std::vector<unsigned char> spare(4096);
+    text_input text_in = make_text_input(in, in_buffer.data(), 4096);
+    text_output text_out = make_text_output(out, buffer.data(), buffer.size());
+    ASSERT_TRUE(start_background_writes(text_out, spare.data()));
+    // The first buffer fails in the other thread; the run stops when that is
+    // known, a buffer or two later, long before the end of the input.
+    EXPECT_EQ(transcribe_text(text_in, text_out), transcription_write_failed);
+    EXPECT_LT(std::ftell(in), static_cast<long>(text.size()));
+    EXPECT_FALSE(flush_output(text_out));
+    EXPECT_FALSE(end_background_writes(text_out));
+    EXPECT_FALSE(write_failed_within(text_out, 0));
+    EXPECT_TRUE(write_failed_within(text_out, 1));
+    std::fclose(in);
+    std::fclose(out);
+    std::remove(path.c_str());
+    word_limit = 7;
+}
+
 TEST(transcribe_periods, reports_a_failed_write)
 {
     const std::string path = testing::TempDir() + "transcription_read_only.txt";
