@@ -175,15 +175,39 @@ template <class K>
 inline unsigned char* copy_kept(unsigned char* to, const unsigned char* from, std::uint64_t kept,
                                 std::uint64_t line_ends)
 {
-    for (; line_ends != 0; line_ends &= line_ends - 1)
-        [[unlikely]]
-        {
-            const std::uint64_t upto = through(lowest(line_ends));
-            to = copy_runs<K>(to, from, kept & upto);
-            *to++ = '\n';
-            kept &= ~upto;
-        }
+    for (; line_ends != 0; line_ends &= line_ends - 1) {
+        const std::uint64_t upto = through(lowest(line_ends));
+        to = copy_runs<K>(to, from, kept & upto);
+        *to++ = '\n';
+        kept &= ~upto;
+    }
     return copy_runs<K>(to, from, kept);
+}
+
+// What goes out of a window at `bytes`: its `kept` bytes, separators made
+// spaces, a line feed added after each of `line_ends`, then written over
+// them a line feed at each of `line_feeds`, the bytes of separators inside a
+// character (`inside`) as they are, and a ';' at each of `cuts`. Returns
+// where the output ends.
+template <class K>
+inline unsigned char* write_window(unsigned char* to, const unsigned char* bytes,
+                                   std::uint64_t kept, std::uint64_t line_ends,
+                                   std::uint64_t line_feeds, std::uint64_t inside,
+                                   std::uint64_t cuts)
+{
+    unsigned char* const past = copy_kept<K>(to, bytes, kept, line_ends);
+    // Where the byte at `at` went.
+    const auto placed = [&](unsigned at) {
+        const std::uint64_t before = (std::uint64_t{1} << at) - 1;
+        return K::count(kept & before) + K::count(line_ends & before);
+    };
+    for (std::uint64_t x = line_feeds; x != 0; x &= x - 1)
+        to[placed(lowest(x))] = '\n';
+    for (std::uint64_t x = inside & kept; x != 0; x &= x - 1)
+        to[placed(lowest(x))] = bytes[lowest(x)];
+    for (std::uint64_t x = cuts; x != 0; x &= x - 1)
+        to[placed(lowest(x))] = ';';
+    return past;
 }
 
 // With a limit of 1 or more.
@@ -253,20 +277,10 @@ template <class K> int transcribe(text_input& in, text_output& out)
             return transcription_write_failed;
         const bool direct = out.capacity - out.used >= window_output_room;
         unsigned char* const to = direct ? out.data + out.used : spare;
-        const unsigned char* const bytes = in.data + w.at;
-        const std::size_t written =
-            static_cast<std::size_t>(copy_kept<K>(to, bytes, kept, line_ends) - to);
-        // Where the byte at `at` went.
-        const auto placed = [&](unsigned at) {
-            const std::uint64_t before = (std::uint64_t{1} << at) - 1;
-            return K::count(kept & before) + K::count(line_ends & before);
-        };
-        for (std::uint64_t x = to_line_feed; x != 0; x &= x - 1)
-            to[placed(lowest(x))] = '\n';
-        for (std::uint64_t x = w.inside & kept; x != 0; x &= x - 1)
-            [[unlikely]] to[placed(lowest(x))] = bytes[lowest(x)];
-        if (at_limit)
-            to[placed(cut)] = ';';
+        const std::uint64_t cuts = at_limit ? std::uint64_t{1} << cut : 0;
+        const auto written = static_cast<std::size_t>(
+            write_window<K>(to, in.data + w.at, kept, line_ends, to_line_feed, w.inside, cuts) -
+            to);
         if (direct)
             out.used += written;
         else if (!write_bytes(out, spare, written))
@@ -356,18 +370,9 @@ template <class K> int run(text_input& in, text_output& out)
         if (out.capacity - out.used < window_output_room && !hand_over(out))
             return transcription_write_failed;
         unsigned char* const to = out.data + out.used;
-        const unsigned char* const bytes = in.data + w.at;
-        out.used += static_cast<std::size_t>(copy_kept<K>(to, bytes, kept, line_ends) - to);
-        const auto placed = [&](unsigned at) {
-            const std::uint64_t before = (std::uint64_t{1} << at) - 1;
-            return K::count(kept & before) + K::count(line_ends & before);
-        };
-        for (std::uint64_t x = to_line_feed; x != 0; x &= x - 1)
-            to[placed(lowest(x))] = '\n';
-        for (std::uint64_t x = w.inside & kept; x != 0; x &= x - 1)
-            [[unlikely]] to[placed(lowest(x))] = bytes[lowest(x)];
-        for (std::uint64_t x = cuts; x != 0; x &= x - 1)
-            to[placed(lowest(x))] = ';';
+        out.used += static_cast<std::size_t>(
+            write_window<K>(to, in.data + w.at, kept, line_ends, to_line_feed, w.inside, cuts) -
+            to);
     }
 }
 
