@@ -199,6 +199,25 @@ TEST(skip_rest_of_period, consumes_through_the_semicolon_and_reports_it)
     std::fclose(in);
 }
 
+// A stream open only for reading, which refuses every write; removed with it.
+struct refusing_output {
+    std::string path;
+    std::FILE* stream = nullptr;
+
+    explicit refusing_output(const std::string& name) : path(testing::TempDir() + name)
+    {
+        if (std::FILE* create = std::fopen(path.c_str(), "w"))
+            std::fclose(create);
+        stream = std::fopen(path.c_str(), "r");
+    }
+    ~refusing_output()
+    {
+        if (stream != nullptr)
+            std::fclose(stream);
+        std::remove(path.c_str());
+    }
+};
+
 // Enough text for many windows, so that a write fails with the whole of the
 // engine at work, not at the first byte.
 std::string long_text()
@@ -212,12 +231,9 @@ std::string long_text()
 
 TEST(transcribe_text, reports_a_write_that_fails_midway)
 {
-    const std::string path = testing::TempDir() + "transcription_midway_read_only.txt";
-    std::FILE* create = std::fopen(path.c_str(), "w");
-    ASSERT_NE(create, nullptr);
-    std::fclose(create);
-    std::FILE* out = std::fopen(path.c_str(), "r");
-    ASSERT_NE(out, nullptr);
+    const refusing_output refusing("transcription_midway_read_only.txt");
+    ASSERT_NE(refusing.stream, nullptr);
+    std::FILE* const out = refusing.stream;
     const std::string text = long_text();
     for (const instruction_set set : runnable_instruction_sets()) {
         for (const std::int32_t limit : {3, 1000, 0}) {
@@ -246,8 +262,6 @@ TEST(transcribe_text, reports_a_write_that_fails_midway)
     }
     word_limit = 7;
     engine_instructions = best_instruction_set();
-    std::fclose(out);
-    std::remove(path.c_str());
 }
 
 TEST(background_writes, write_what_the_calling_thread_writes)
@@ -281,12 +295,9 @@ TEST(background_writes, write_what_the_calling_thread_writes)
 
 TEST(background_writes, tell_which_buffer_could_not_be_written)
 {
-    const std::string path = testing::TempDir() + "background_read_only.txt";
-    std::FILE* create = std::fopen(path.c_str(), "w");
-    ASSERT_NE(create, nullptr);
-    std::fclose(create);
-    std::FILE* out = std::fopen(path.c_str(), "r");
-    ASSERT_NE(out, nullptr);
+    const refusing_output refusing("background_read_only.txt");
+    ASSERT_NE(refusing.stream, nullptr);
+    std::FILE* const out = refusing.stream;
     word_limit = 3;
     const std::string text = long_text();
     std::FILE* in = stream_of(text);
@@ -305,20 +316,14 @@ TEST(background_writes, tell_which_buffer_could_not_be_written)
     EXPECT_FALSE(write_failed_within(text_out, 0));
     EXPECT_TRUE(write_failed_within(text_out, 1));
     std::fclose(in);
-    std::fclose(out);
-    std::remove(path.c_str());
     word_limit = 7;
 }
 
 TEST(transcribe_periods, reports_a_failed_write)
 {
-    const std::string path = testing::TempDir() + "transcription_read_only.txt";
-    std::FILE* create = std::fopen(path.c_str(), "w");
-    ASSERT_NE(create, nullptr);
-    std::fclose(create);
-    // A stream open only for reading refuses every write.
-    std::FILE* out = std::fopen(path.c_str(), "r");
-    ASSERT_NE(out, nullptr);
+    const refusing_output refusing("transcription_read_only.txt");
+    ASSERT_NE(refusing.stream, nullptr);
+    std::FILE* const out = refusing.stream;
     for (std::int32_t limit : {2, 0}) {
         for (const char* input : {"", "a", "a b;", "a b c;"}) {
             word_limit = limit;
@@ -335,8 +340,6 @@ TEST(transcribe_periods, reports_a_failed_write)
         }
     }
     word_limit = 7;
-    std::fclose(out);
-    std::remove(path.c_str());
 }
 
 } // namespace
