@@ -13,6 +13,7 @@ inline constexpr const char* input_open_error = "Errore apertura file input\n";
 inline constexpr const char* output_open_error = "Errore apertura file output\n";
 inline constexpr const char* read_error = "Errore lettura file input\n";
 inline constexpr const char* write_error = "Errore scrittura file output\n";
+inline constexpr const char* memory_error = "Memoria insufficiente\n";
 inline constexpr const char* announcement =
     "Periodizzazione in corso da %s a %s, con %d parole per periodo\n";
 inline constexpr const char* completion = "Periodizzato in %s\n";
@@ -23,6 +24,9 @@ inline constexpr const char* completion = "Periodizzato in %s\n";
 std::int32_t parse_limit(const char* text);
 
 // The whole program: arguments, files, messages; returns the exit status.
-// The output is written by a second thread unless `background_writes` is
-// false (for timing the program without it).
-int sfoltitesto_main(int argc, char** argv, bool background_writes = true);
+// The output is written by a second thread unless `writer_thread` is false
+// (for timing the program without it).
+int sfoltitesto_main(int argc, char** argv, bool writer_thread = true);
+
+// What the program says and returns when memory ran out before its work.
+int sfoltitesto_memory_exhausted();

@@ -1,11 +1,15 @@
 #include <cstdarg>
 #include <cstdio>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "app/command_line.hpp"
 #include "app/platform.hpp"
+#include "engine/output_sink.hpp"
 #include "engine/period_transcription.hpp"
+#include "engine/writer_thread.hpp"
 
 namespace {
 
@@ -48,7 +52,7 @@ int usage(int status)
 
 } // namespace
 
-int sfoltitesto_main(int argc, char** argv, bool background_writes)
+int sfoltitesto_main(int argc, char** argv, bool writer_thread)
 {
     const std::vector<std::string> args = utf8_arguments(argc, argv);
     // Asked for, the usage text is no error. Neither form has one argument,
@@ -79,10 +83,34 @@ int sfoltitesto_main(int argc, char** argv, bool background_writes)
         std::fclose(in);
         return fail(output_open_error);
     }
+    // And so is what the run needs: large blocks make it cost about what
+    // copying the file costs, and the memory stays the same whatever the
+    // size of the input.
+    std::unique_ptr<unsigned char[]> input_buffer;
+    std::unique_ptr<unsigned char[]> output_buffer;
+    try {
+        input_buffer = std::make_unique_for_overwrite<unsigned char[]>(input_block + input_slack);
+        output_buffer = std::make_unique_for_overwrite<unsigned char[]>(output_block);
+    } catch (const std::bad_alloc&) {
+        std::fclose(in);
+        return fail(memory_error);
+    }
+    // The kernel stores the output while the work goes on; without a thread
+    // for it, the same writes are made by this one.
+    std::unique_ptr<writer_thread_sink> writer;
+    if (writer_thread)
+        writer = writer_thread_sink::start(output_block);
+
     std::FILE* out = open_text_file(output_name, "w");
     if (out == nullptr) {
         std::fclose(in);
         return fail(output_open_error);
+    }
+    stream_sink direct(out);
+    output_sink* sink = &direct;
+    if (writer != nullptr) {
+        writer->write_to(out);
+        sink = writer.get();
     }
 
     // A fourth argument or more means the user did not use either form, so
@@ -95,34 +123,27 @@ int sfoltitesto_main(int argc, char** argv, bool background_writes)
     if (std::fflush(stdout) != 0)
         console_failed = true;
 
-    // Large blocks make the run cost about what copying the file costs; the
-    // memory stays the same whatever the size of the input.
-    std::vector<unsigned char> input_buffer(input_block + input_slack);
-    std::vector<unsigned char> output_buffer(output_block);
-    std::vector<unsigned char> spare_buffer(output_block);
-    text_input input = make_text_input(in, input_buffer.data(), input_block);
-    text_output output = make_text_output(out, output_buffer.data(), output_block);
-    // The kernel stores the output while the work goes on; without a
-    // thread for it, the same writes are made by this one.
-    if (background_writes)
-        start_background_writes(output, spare_buffer.data());
-
+    text_input input = make_text_input(in, input_buffer.get(), input_block, sink);
+    text_output output = make_text_output(*sink, output_buffer.get(), output_block);
     transcribe_text(input, output);
-
-    const std::size_t handed_before_the_end = output.handed;
-    const bool read_failed = std::ferror(in) != 0;
-    bool write_failed = !flush_output(output);
-    write_failed = !end_background_writes(output) || write_failed;
-    write_failed = std::fflush(out) != 0 || write_failed;
-    write_failed = std::fclose(out) != 0 || write_failed;
+    flush_output(output);
+    run_outcome outcome = sink->finish();
+    if (std::fclose(out) != 0 && outcome == run_outcome::done)
+        outcome = run_outcome::write_failed;
     std::fclose(in);
-    // Made by this thread, a write that failed before the input did would
-    // have stopped the run before that read.
-    if (read_failed && !write_failed_within(output, handed_before_the_end))
+    switch (outcome) {
+    case run_outcome::read_failed:
         return fail(read_error);
-    if (write_failed)
+    case run_outcome::write_failed:
         return fail(write_error);
-
+    case run_outcome::done:
+        break;
+    }
     say(completion, output_name.c_str());
     return finish(0);
+}
+
+int sfoltitesto_memory_exhausted()
+{
+    return fail(memory_error);
 }

@@ -4,13 +4,9 @@
 #include <cstdint>
 #include <cstdio>
 
-// The engine looks at its input 64 bytes at a time.
-inline constexpr unsigned window_bytes = 64;
+#include "engine/geometry.hpp"
 
-// Room an input buffer needs beyond its block: the bytes of an unfinished
-// window kept before the next read, what it takes to align that read, and
-// 64 bytes after the data for the output's whole-window moves to read.
-inline constexpr std::size_t input_slack = 256;
+class output_sink;
 
 // The window of input being consumed, classified once: bit i tells about the
 // byte at data + at + i. Bytes inside a character (after its lead byte) are
@@ -18,11 +14,20 @@ inline constexpr std::size_t input_slack = 256;
 struct input_window {
     std::uint64_t separators = 0; // LF, FF, CR and space
     std::uint64_t semicolons = 0;
-    std::uint64_t word_ends = 0; // separators right after a word's last byte
-    std::uint64_t inside = 0;    // separator bytes inside a character, which stay as they are
-    std::size_t at = 0;          // offset of the window in data
-    unsigned pos = 0;            // next byte to consume
-    unsigned length = 0;         // 64; fewer only at the end of input
+    std::uint64_t word_ends = 0;  // separators right after a word's last byte
+    std::uint64_t inside = 0;     // separator bytes inside a character, which stay as they are
+    std::uint64_t continuing = 0; // bytes after a lead byte, in its character
+    std::size_t at = 0;           // offset of the window in data
+    unsigned pos = 0;             // next byte to consume
+    unsigned length = 0;          // 64; fewer only at the end of input
+};
+
+// Where the consumption of the input stands: the window at hand and what
+// carries over from it into the next.
+struct input_cursor {
+    input_window window;
+    std::uint64_t carry = 0; // bytes of the next window inside a character begun in this one
+    bool after_stop = true;  // the byte before the next window is a separator or ';' (or none)
 };
 
 // Input read from a stream in large blocks. The stream keeps its mode (text
@@ -30,43 +35,36 @@ struct input_window {
 // only ever asks it for whole blocks.
 struct text_input {
     std::FILE* stream = nullptr;
+    output_sink* sink = nullptr;   // told at once when a read fails, if not null
     unsigned char* data = nullptr; // block + input_slack bytes, owned by the caller
     std::size_t block = 0;         // bytes asked of each read
-    std::size_t read_at = 0;       // where each read goes, 64-byte aligned
+    std::size_t read_at = 0;       // where each read goes, aligned to read_alignment
     std::size_t next = 0;          // first byte not yet in a window
     std::size_t end = 0;           // bytes in data
-    bool ended = false;            // the stream reported end of input or an error
-
-    input_window window;
-    std::uint64_t carry = 0; // bytes of the next window inside a character begun in this one
-    bool after_stop = true;  // the byte before the next window is a separator or ';' (or none)
+    bool ended = false;            // at end of input, or a read failed
+    input_cursor cursor;
 };
 
 // Sets up reading `stream` through `buffer`, which must hold block +
-// input_slack bytes. Any block size of 1 or more gives the same results.
-text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t block);
+// input_slack bytes. Any block size of 1 or more gives the same results. A
+// read that fails ends the input there, as its end would, and is told to
+// `sink` at once (ferror on the stream tells it too).
+text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t block,
+                           output_sink* sink = nullptr);
 
 // Where the bytes read but not yet consumed begin; they run to data + end.
 inline const unsigned char* unconsumed(const text_input& in)
 {
-    return in.data + (in.window.pos < in.window.length ? in.window.at + in.window.pos : in.next);
-}
-
-// Bytes in a character that starts with `lead`: 2 to 4 for the UTF-8 lead
-// bytes C0-F7, 1 for anything else (a stray byte stands alone).
-inline std::size_t char_size(unsigned char lead)
-{
-    if (lead < 0xC0 || lead > 0xF7)
-        return 1;
-    return lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    const input_window& w = in.cursor.window;
+    return in.data + (w.pos < w.length ? w.at + w.pos : in.next);
 }
 
 // Takes the next character: one to four bytes grouped by the UTF-8 lead-byte
 // patterns, packed into `*value` with the first byte most significant, and
-// its byte count in `*length`. The bytes after a lead byte are taken as they
-// come, without checking that they are continuation bytes, so a lead byte may
-// swallow a ';' or a separator. A byte that starts no UTF-8 form (80-BF,
-// F8-FF) is delivered alone as a one-byte character.
+// its byte count in `*length`. The bytes after a lead byte (C0-F7) are taken
+// as they come, without checking that they are continuation bytes, so a lead
+// byte may swallow a ';' or a separator. A byte that starts no UTF-8 form
+// (80-BF, F8-FF) is delivered alone as a one-byte character.
 //
 // Returns 1 when a character was read, 0 at end of input or on a read error
 // (ferror on the stream tells which); then `*value` and `*length` mean

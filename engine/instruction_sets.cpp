@@ -1,6 +1,6 @@
 #include "engine/instruction_sets.hpp"
 
-#include "engine/kernels.hpp"
+#include "engine/kernel.hpp"
 
 namespace {
 
@@ -57,21 +57,23 @@ const char* name_of(instruction_set set)
     return "portable";
 }
 
-const engine_kernel* const kernels[4] = {
-    &portable_kernel,
+const engine_kernel& kernel_for(instruction_set set)
+{
+    switch (set) {
 #if defined(__x86_64__)
-    &sse2_kernel,
-    &avx2_kernel,
-#else
-    &portable_kernel,
-    &portable_kernel,
+    case instruction_set::sse2:
+        return sse2_kernel;
+    case instruction_set::avx2:
+        return avx2_kernel;
 #endif
 #if defined(__aarch64__)
-    &neon_kernel,
-#else
-    &portable_kernel,
+    case instruction_set::neon:
+        return neon_kernel;
 #endif
-};
+    default:
+        return portable_kernel;
+    }
+}
 
 window_classifier classifier_for(instruction_set set)
 {

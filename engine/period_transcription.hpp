@@ -2,51 +2,33 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 #include "engine/char_reader.hpp"
+#include "engine/output_sink.hpp"
 
 // How many words of each period are kept. Read at every comparison, signed:
 // a limit of 0 or below turns every period into a bare ";" line.
 extern std::int32_t word_limit;
 
-struct background_writer;
-
-// Output gathered in a buffer of the caller's and written to the stream in
-// large pieces. Once a write fails, nothing more is written.
+// Output gathered in a buffer and handed to a sink in large pieces.
 struct text_output {
-    std::FILE* stream = nullptr;
-    unsigned char* data = nullptr; // capacity bytes, owned by the caller
-    std::size_t capacity = 0;
+    output_sink* sink = nullptr;
+    unsigned char* data = nullptr; // the buffer being filled
     std::size_t used = 0;
-    bool failed = false;
-    background_writer* writer = nullptr; // see start_background_writes
-    unsigned char* spare = nullptr;      // the buffer the writer has, capacity bytes
-    std::size_t handed = 0;              // buffers handed to the writer so far
-    std::size_t first_failed = SIZE_MAX; // the first of them it could not write
+    std::size_t flush_at = 0; // the buffer is handed over once it holds more than this
+    bool failed = false;      // a write failed: nothing more goes out
 };
 
-text_output make_text_output(std::FILE* stream, unsigned char* buffer, std::size_t capacity);
+// Sets up output through `buffer` of `capacity` bytes, handed to `sink`
+// whenever it holds more than `flush_at` bytes (by default as many as leave
+// room for a window's output). The capacity must be at least flush_at +
+// window_output_room; a small flush_at makes the engine hand over often.
+text_output make_text_output(output_sink& sink, unsigned char* buffer, std::size_t capacity,
+                             std::size_t flush_at = SIZE_MAX);
 
-// Writes out what the buffer holds, and waits for it; false if this or an
-// earlier write failed. The stream itself is not flushed.
+// Hands what the buffer holds to the sink; false if this or an earlier
+// write failed. The sink's stream itself is not flushed.
 bool flush_output(text_output& out);
-
-// From here on, a full buffer is written by a second thread while the engine
-// fills `spare` (capacity bytes of the caller's), and the two change places:
-// the kernel's writing then goes on beside the work. The stream must not be
-// touched until end_background_writes. False when no thread could be
-// started; the output is then written as before, by the calling thread.
-bool start_background_writes(text_output& out, unsigned char* spare);
-
-// Waits for the writes and ends the thread; false if a write failed.
-bool end_background_writes(text_output& out);
-
-// Whether one of the first `buffers` buffers handed to the writer could not
-// be written. Written by the calling thread, the first failure would have
-// stopped the run at once: this tells what came first, a failed write or
-// whatever the caller saw after it had handed that many.
-bool write_failed_within(const text_output& out, std::size_t buffers);
 
 // Result of transcribe_periods when a write to the output failed; the output
 // is then incomplete and the caller should stop.

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "case_names.hpp"
+#include "engine/writer_thread.hpp"
 #include "stream_support.hpp"
 
 namespace {
@@ -81,9 +83,9 @@ TEST_P(transcription, writes_the_expected_file_at_any_block_size)
 {
     const transcription_case& c = GetParam();
     for (std::size_t block : block_sizes)
-        for (std::size_t out_capacity : {std::size_t{1}, std::size_t{3}, std::size_t{4096}})
-            EXPECT_EQ(escaped(condense(c.input, c.limit, block, out_capacity)), escaped(c.output))
-                << "block " << block << ", output buffer " << out_capacity;
+        for (std::size_t flush_at : {std::size_t{0}, std::size_t{2}, std::size_t{4096}})
+            EXPECT_EQ(escaped(condense(c.input, c.limit, block, flush_at)), escaped(c.output))
+                << "block " << block << ", flush at " << flush_at;
 }
 
 TEST_P(transcription, the_reference_writes_the_same_file)
@@ -152,12 +154,14 @@ TEST(transcribe_periods, stops_just_after_the_separator_that_ends_the_last_word)
             std::FILE* in = stream_of(c.input);
             std::FILE* out = scratch_file();
             std::vector<unsigned char> in_buffer(block + input_slack);
-            unsigned char out_buffer[64];
-            text_input text_in = make_text_input(in, in_buffer.data(), block);
-            text_output text_out = make_text_output(out, out_buffer, sizeof out_buffer);
+            unsigned char out_buffer[window_output_room];
+            stream_sink sink(out);
+            text_input text_in = make_text_input(in, in_buffer.data(), block, &sink);
+            text_output text_out = make_text_output(sink, out_buffer, sizeof out_buffer);
             EXPECT_EQ(transcribe_periods(text_in, text_out), c.transcribe_result)
                 << escaped(c.input);
             flush_output(text_out);
+            sink.finish();
             EXPECT_EQ(contents_of(out), c.written) << escaped(c.input);
             const std::string buffered(reinterpret_cast<const char*>(unconsumed(text_in)),
                                        reinterpret_cast<const char*>(text_in.data + text_in.end));
@@ -243,8 +247,9 @@ TEST(transcribe_text, reports_a_write_that_fails_midway)
                 std::FILE* in = stream_of(text);
                 std::vector<unsigned char> in_buffer(4096 + input_slack);
                 std::vector<unsigned char> out_buffer(4096);
-                text_input text_in = make_text_input(in, in_buffer.data(), 4096);
-                text_output text_out = make_text_output(out, out_buffer.data(), out_buffer.size());
+                stream_sink sink(out);
+                text_input text_in = make_text_input(in, in_buffer.data(), 4096, &sink);
+                text_output text_out = make_text_output(sink, out_buffer.data(), out_buffer.size());
                 const int result =
                     how == drive::one_pass
                         ? transcribe_text(text_in, text_out)
@@ -256,6 +261,7 @@ TEST(transcribe_text, reports_a_write_that_fails_midway)
                 EXPECT_LT(std::ftell(in), static_cast<long>(text.size()))
                     << name_of(set) << ", limit " << limit;
                 EXPECT_FALSE(flush_output(text_out));
+                EXPECT_EQ(sink.finish(), run_outcome::write_failed);
                 std::fclose(in);
             }
         }
@@ -264,28 +270,28 @@ TEST(transcribe_text, reports_a_write_that_fails_midway)
     engine_instructions = best_instruction_set();
 }
 
-TEST(background_writes, write_what_the_calling_thread_writes)
+TEST(writer_thread, writes_what_the_calling_thread_writes)
 {
     const std::string text = long_text();
     for (const std::int32_t limit : {3, 1000}) {
         const std::string expected = condense(text, limit);
-        for (const std::size_t capacity : {std::size_t{192}, std::size_t{4096}}) {
+        for (const std::size_t flush_at : {std::size_t{0}, std::size_t{4096}}) {
             word_limit = limit;
             std::FILE* in = stream_of(text);
             std::FILE* out = scratch_file();
             std::vector<unsigned char> in_buffer(4096 + input_slack);
+            const std::size_t capacity = flush_at + window_output_room;
             std::vector<unsigned char> buffer(capacity);
-            std::vector<unsigned char> spare(capacity);
-            text_input text_in = make_text_input(in, in_buffer.data(), 4096);
-            text_output text_out = make_text_output(out, buffer.data(), capacity);
-            ASSERT_TRUE(start_background_writes(text_out, spare.data()));
+            const std::unique_ptr<writer_thread_sink> sink = writer_thread_sink::start(capacity);
+            ASSERT_NE(sink, nullptr);
+            sink->write_to(out);
+            text_input text_in = make_text_input(in, in_buffer.data(), 4096, sink.get());
+            text_output text_out = make_text_output(*sink, buffer.data(), capacity, flush_at);
             transcribe_text(text_in, text_out);
-            EXPECT_GT(text_out.handed, 1u);
             EXPECT_TRUE(flush_output(text_out));
-            EXPECT_TRUE(end_background_writes(text_out));
-            EXPECT_FALSE(write_failed_within(text_out, text_out.handed));
+            EXPECT_EQ(sink->finish(), run_outcome::done);
             EXPECT_EQ(escaped(contents_of(out)), escaped(expected))
-                << "limit " << limit << ", buffer " << capacity;
+                << "limit " << limit << ", flush at " << flush_at;
             std::fclose(in);
             std::fclose(out);
         }
@@ -293,32 +299,8 @@ TEST(background_writes, write_what_the_calling_thread_writes)
     word_limit = 7;
 }
 
-TEST(background_writes, tell_which_buffer_could_not_be_written)
-{
-    const refusing_output refusing("background_read_only.txt");
-    ASSERT_NE(refusing.stream, nullptr);
-    std::FILE* const out = refusing.stream;
-    word_limit = 3;
-    const std::string text = long_text();
-    std::FILE* in = stream_of(text);
-    std::vector<unsigned char> in_buffer(4096 + input_slack);
-    std::vector<unsigned char> buffer(4096);
-    std::vector<unsigned char> spare(4096);
-    text_input text_in = make_text_input(in, in_buffer.data(), 4096);
-    text_output text_out = make_text_output(out, buffer.data(), buffer.size());
-    ASSERT_TRUE(start_background_writes(text_out, spare.data()));
-    // The first buffer fails in the other thread; the run stops when that is
-    // known, a buffer or two later, long before the end of the input.
-    EXPECT_EQ(transcribe_text(text_in, text_out), transcription_write_failed);
-    EXPECT_LT(std::ftell(in), static_cast<long>(text.size()));
-    EXPECT_FALSE(flush_output(text_out));
-    EXPECT_FALSE(end_background_writes(text_out));
-    EXPECT_FALSE(write_failed_within(text_out, 0));
-    EXPECT_TRUE(write_failed_within(text_out, 1));
-    std::fclose(in);
-    word_limit = 7;
-}
-
+// A write that fails is known by the call that hands the buffer over, or by
+// the flush after the last call at the latest.
 TEST(transcribe_periods, reports_a_failed_write)
 {
     const refusing_output refusing("transcription_read_only.txt");
@@ -329,11 +311,13 @@ TEST(transcribe_periods, reports_a_failed_write)
             word_limit = limit;
             std::FILE* in = stream_of(input);
             unsigned char in_buffer[64 + input_slack];
-            unsigned char out_buffer[1];
-            text_input text_in = make_text_input(in, in_buffer, 64);
-            text_output text_out = make_text_output(out, out_buffer, sizeof out_buffer);
-            EXPECT_EQ(transcribe_periods(text_in, text_out), transcription_write_failed) << input;
-            EXPECT_FALSE(flush_output(text_out));
+            unsigned char out_buffer[window_output_room];
+            stream_sink sink(out);
+            text_input text_in = make_text_input(in, in_buffer, 64, &sink);
+            text_output text_out = make_text_output(sink, out_buffer, sizeof out_buffer);
+            transcribe_periods(text_in, text_out);
+            EXPECT_FALSE(flush_output(text_out)) << input;
+            EXPECT_EQ(sink.finish(), run_outcome::write_failed) << input;
             std::rewind(in);
             EXPECT_EQ(reference::transcribe_periods(in, out), transcription_write_failed) << input;
             std::fclose(in);

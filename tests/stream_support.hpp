@@ -59,10 +59,10 @@ inline std::string contents_of(std::FILE* f)
 enum class drive { one_pass, alternating };
 
 // Runs the program's loop over `input` at `limit`, reading blocks of `block`
-// bytes through an output buffer of `out_capacity` with the build of the
-// engine's inner loop for `set`, and returns the output file.
+// bytes and handing the output over once it holds more than `flush_at`
+// bytes, with the build of the engine for `set`, and returns the output file.
 inline std::string condense(const std::string& input, std::int32_t limit,
-                            std::size_t block = 256 * 1024, std::size_t out_capacity = 4096,
+                            std::size_t block = 256 * 1024, std::size_t flush_at = 4096,
                             instruction_set set = best_instruction_set(),
                             drive how = drive::one_pass)
 {
@@ -71,15 +71,17 @@ inline std::string condense(const std::string& input, std::int32_t limit,
     std::FILE* in = stream_of(input);
     std::FILE* out = scratch_file();
     std::vector<unsigned char> in_buffer(block + input_slack);
-    std::vector<unsigned char> out_buffer(out_capacity);
-    text_input text_in = make_text_input(in, in_buffer.data(), block);
-    text_output text_out = make_text_output(out, out_buffer.data(), out_capacity);
+    std::vector<unsigned char> out_buffer(flush_at + window_output_room);
+    stream_sink sink(out);
+    text_input text_in = make_text_input(in, in_buffer.data(), block, &sink);
+    text_output text_out = make_text_output(sink, out_buffer.data(), out_buffer.size(), flush_at);
     if (how == drive::one_pass)
         transcribe_text(text_in, text_out);
     else
         alternate_periods([&] { return transcribe_periods(text_in, text_out); },
                           [&] { return skip_rest_of_period(text_in); });
     flush_output(text_out);
+    sink.finish();
     std::string result = contents_of(out);
     std::fclose(in);
     std::fclose(out);

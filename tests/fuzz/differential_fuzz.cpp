@@ -13,22 +13,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size < 3)
         return 0;
-    // The first bytes choose the limit, the block size and the output buffer
-    // (small ones, and ones with room for whole windows).
+    // The first bytes choose the limit, the block size and how full the
+    // output buffer gets before it is handed over (at every window, or
+    // seldom).
     const std::int32_t limit = data[0] % 54 - 3;
     const std::size_t block = data[1] < 240 ? 1 + data[1] % 70 : 256 * 1024;
-    const std::size_t out_capacity = data[2] < 128 ? 1 + data[2] : 192 + 4 * std::size_t{data[2]};
+    const std::size_t flush_at = data[2] < 128 ? data[2] : 192 + 4 * std::size_t{data[2]};
     const std::string input(reinterpret_cast<const char*>(data) + 3, size - 3);
 
     const std::string expected = condense_reference(input, limit);
     for (const instruction_set set : runnable_instruction_sets()) {
         for (const drive how : {drive::one_pass, drive::alternating}) {
-            const std::string got = condense(input, limit, block, out_capacity, set, how);
+            const std::string got = condense(input, limit, block, flush_at, set, how);
             if (got != expected) {
                 std::fprintf(stderr,
-                             "limit %d, block %zu, output buffer %zu, instructions %s, %s\n"
+                             "limit %d, block %zu, flush at %zu, instructions %s, %s\n"
                              "input    %s\nexpected %s\ngot      %s\n",
-                             static_cast<int>(limit), block, out_capacity, name_of(set),
+                             static_cast<int>(limit), block, flush_at, name_of(set),
                              how == drive::one_pass ? "one pass" : "alternating",
                              escaped(input).c_str(), escaped(expected).c_str(),
                              escaped(got).c_str());

@@ -4,8 +4,8 @@
 
 #include <arm_neon.h>
 
-#include "engine/kernels.hpp"
-#include "engine/window_consumer.hpp"
+#include "engine/kernel.hpp"
+#include "engine/periods.hpp"
 
 namespace {
 
@@ -62,11 +62,8 @@ struct neon {
     }
 };
 
-SFOLTITESTO_KERNEL_ENTRY_POINTS(neon, __attribute__((flatten)))
-
 } // namespace
 
-const engine_kernel neon_kernel = {transcribe_neon, skip_neon, run_neon, next_window_neon,
-                                   classify_neon};
+SFOLTITESTO_ENGINE_BUILD(neon, __attribute__((flatten)))
 
 #endif

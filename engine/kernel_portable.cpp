@@ -1,7 +1,7 @@
 // The classifier for any processor, one byte at a time: the build used where
 // there is no vector one, and the yardstick the vector ones are tested against.
-#include "engine/kernels.hpp"
-#include "engine/window_consumer.hpp"
+#include "engine/kernel.hpp"
+#include "engine/periods.hpp"
 
 namespace {
 
@@ -28,7 +28,7 @@ struct portable {
 
     static unsigned count(std::uint64_t x)
     {
-        return window_consumer::count_bits(x);
+        return bits::count(x);
     }
 
     static void copy_64(unsigned char* to, const unsigned char* from)
@@ -38,9 +38,6 @@ struct portable {
     }
 };
 
-SFOLTITESTO_KERNEL_ENTRY_POINTS(portable, )
-
 } // namespace
 
-const engine_kernel portable_kernel = {transcribe_portable, skip_portable, run_portable,
-                                       next_window_portable, classify_portable};
+SFOLTITESTO_ENGINE_BUILD(portable, )

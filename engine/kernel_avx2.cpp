@@ -5,8 +5,8 @@
 #include <immintrin.h>
 
 #include "engine/avx2_constants.hpp"
-#include "engine/kernels.hpp"
-#include "engine/window_consumer.hpp"
+#include "engine/kernel.hpp"
+#include "engine/periods.hpp"
 
 namespace {
 
@@ -81,11 +81,8 @@ struct avx2 {
     }
 };
 
-SFOLTITESTO_KERNEL_ENTRY_POINTS(avx2, __attribute__((target("avx2,bmi,bmi2,popcnt"), flatten)))
-
 } // namespace
 
-const engine_kernel avx2_kernel = {transcribe_avx2, skip_avx2, run_avx2, next_window_avx2,
-                                   classify_avx2};
+SFOLTITESTO_ENGINE_BUILD(avx2, __attribute__((target("avx2,bmi,bmi2,popcnt"), flatten)))
 
 #endif

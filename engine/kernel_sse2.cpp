@@ -3,8 +3,8 @@
 
 #include <emmintrin.h>
 
-#include "engine/kernels.hpp"
-#include "engine/window_consumer.hpp"
+#include "engine/kernel.hpp"
+#include "engine/periods.hpp"
 
 namespace {
 
@@ -50,7 +50,7 @@ struct sse2 {
     // Not every x86-64 has the instruction.
     static unsigned count(std::uint64_t x)
     {
-        return window_consumer::count_bits(x);
+        return bits::count(x);
     }
 
     static void copy_64(unsigned char* to, const unsigned char* from)
@@ -65,11 +65,8 @@ struct sse2 {
     }
 };
 
-SFOLTITESTO_KERNEL_ENTRY_POINTS(sse2, __attribute__((flatten)))
-
 } // namespace
 
-const engine_kernel sse2_kernel = {transcribe_sse2, skip_sse2, run_sse2, next_window_sse2,
-                                   classify_sse2};
+SFOLTITESTO_ENGINE_BUILD(sse2, __attribute__((flatten)))
 
 #endif

@@ -1,0 +1,124 @@
+#pragma once
+
+// Internal to the engine, its first stage: the input as a sequence of 64-byte
+// windows, each classified once into masks, with the bytes of every character
+// settled across window ends. Written once for every build of the engine;
+// each instantiates take_window with its own classifier K, which supplies
+//
+//   static window_masks classify(const unsigned char* p); // 64 bytes at p
+
+#include <cstring>
+
+#include "engine/bits.hpp"
+#include "engine/char_reader.hpp"
+#include "engine/instruction_sets.hpp"
+
+// Reads more of the input, keeping the bytes not yet in a window, until a
+// whole window and the bytes its characters may take are there or the input
+// has ended. Returns the bytes not yet in a window.
+std::size_t refill(text_input& in);
+
+// Makes c.window the window that `raw` classified: which bytes begin a
+// character follows from the lead bytes and the bytes carried in from the
+// window before.
+inline void settle(const window_masks& raw, input_cursor& c)
+{
+    // The bytes each lead byte takes, if every lead byte begins a character:
+    // true of valid UTF-8, where none falls inside another.
+    std::uint64_t reach = c.carry;
+    std::uint64_t carry = 0;
+    if ((raw.leads | reach) != 0) {
+        reach |= raw.leads << 1 | raw.long_leads << 2 | raw.four_leads << 3;
+        carry = raw.leads >> 63 | raw.long_leads >> 62 | raw.four_leads >> 61;
+        if ((raw.leads & reach) != 0) [[unlikely]] {
+            // Some lead byte is inside a character (8-bit code pages, broken
+            // text): walk the lead bytes in order, each taking its bytes
+            // unless it is taken itself.
+            reach = c.carry;
+            carry = 0;
+            for (std::uint64_t leads = raw.leads; leads != 0; leads &= leads - 1) {
+                const unsigned at = bits::lowest(leads);
+                if ((reach >> at & 1) != 0)
+                    continue;
+                const unsigned taken =
+                    1 + unsigned(raw.long_leads >> at & 1) + unsigned(raw.four_leads >> at & 1);
+                const std::uint64_t span = (std::uint64_t{1} << taken) - 1;
+                if (at < 63)
+                    reach |= span << (at + 1);
+                carry |= span >> (63 - at);
+            }
+        }
+    }
+    input_window& w = c.window;
+    w.separators = raw.separators & ~reach;
+    w.semicolons = raw.semicolons & ~reach;
+    w.inside = raw.separators & reach;
+    w.continuing = reach;
+    const std::uint64_t stops = w.separators | w.semicolons;
+    w.word_ends = w.separators & ~(stops << 1 | std::uint64_t{c.after_stop});
+    w.pos = 0;
+    w.length = window_bytes;
+    c.after_stop = (stops >> 63) != 0;
+    c.carry = carry;
+}
+
+// Keeps only the first `length` bytes of a window.
+inline void shorten(input_window& w, unsigned length)
+{
+    const std::uint64_t real = bits::below(length);
+    w.separators &= real;
+    w.semicolons &= real;
+    w.word_ends &= real;
+    w.inside &= real;
+    w.continuing &= real;
+    w.length = length;
+}
+
+// The window after a read, or one of the input's last: the same path as any
+// other, over a padded copy for a short one, and a character cut short by the
+// end of input is dropped.
+template <class K> bool take_window_after_refill(text_input& in, input_cursor& c)
+{
+    const std::size_t left = refill(in);
+    if (left == 0)
+        return false;
+    input_window& w = c.window;
+    const std::size_t at = in.next;
+    const auto length = static_cast<unsigned>(left < window_bytes ? left : window_bytes);
+    in.next += length;
+    if (length == window_bytes) {
+        settle(K::classify(in.data + at), c);
+    } else {
+        unsigned char padded[window_bytes] = {};
+        std::memcpy(padded, in.data + at, length);
+        settle(K::classify(padded), c);
+    }
+    w.at = at;
+    if (left >= window_bytes + lead_reach)
+        return true;
+    // The input has ended within the reach of this window's characters.
+    const std::size_t after = left - length;
+    if ((w.continuing & ~bits::below(length)) != 0 || (c.carry >> after) != 0) {
+        // The last character is cut short: it goes, and the input ends
+        // where it began.
+        const std::uint64_t starts = ~w.continuing & bits::below(length);
+        shorten(w, starts != 0 ? 63 - static_cast<unsigned>(std::countl_zero(starts)) : 0);
+        in.next = in.end;
+        c.carry = 0;
+    } else if (length < window_bytes) {
+        shorten(w, length);
+    }
+    return true;
+}
+
+// Takes and classifies the next window into c.window; false at the end of
+// input.
+template <class K> inline bool take_window(text_input& in, input_cursor& c)
+{
+    if (in.end - in.next < window_bytes + lead_reach) [[unlikely]]
+        return take_window_after_refill<K>(in, c);
+    c.window.at = in.next;
+    in.next += window_bytes;
+    settle(K::classify(in.data + c.window.at), c);
+    return true;
+}

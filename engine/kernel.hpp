@@ -1,0 +1,28 @@
+#pragma once
+
+// Internal to the engine: what each build of it (one per instruction set)
+// provides, for the dispatch table to pick from.
+
+#include "engine/instruction_sets.hpp"
+
+struct text_input;
+struct text_output;
+
+struct engine_kernel {
+    int (*transcribe)(text_input& in, text_output& out); // transcribe_periods, limits of 1 or more
+    int (*skip)(text_input& in);                         // skip_rest_of_period
+    int (*run)(text_input& in, text_output& out);        // transcribe_text, limits of 1 or more
+    window_classifier classify;
+};
+
+extern const engine_kernel portable_kernel;
+#if defined(__x86_64__)
+extern const engine_kernel sse2_kernel;
+extern const engine_kernel avx2_kernel;
+#endif
+#if defined(__aarch64__)
+extern const engine_kernel neon_kernel;
+#endif
+
+// The build for `set`; one this processor lacks is the portable one.
+const engine_kernel& kernel_for(instruction_set set);

@@ -1,0 +1,77 @@
+#pragma once
+
+// Internal to the engine: its two stages joined, for each way of calling it.
+// Each build of the engine instantiates these in its own file, with its own
+// kernel K (see input_windows.hpp, period_planner.hpp, window_emitter.hpp).
+
+#include "engine/input_windows.hpp"
+#include "engine/period_planner.hpp"
+#include "engine/period_transcription.hpp"
+#include "engine/window_emitter.hpp"
+
+// Hands the output buffer to the sink; false once a write has failed.
+bool hand_over(text_output& out);
+
+// Writes the line that closes a call of the transcriber; false once a write
+// has failed.
+bool end_line(text_output& out);
+
+// Consumes the input from where it stands, window by window, until the call
+// stops (see stop_at) or the input ends, starting from period state `s`.
+// Returns 1 when it stopped, or when the input ended in a period cut at the
+// limit (as the transcriber's last call had returned); 0 at the end of input
+// otherwise, where a transcriber writes its closing line; and
+// transcription_write_failed.
+template <class K, stop_at Stop> int consume(text_input& in, text_output* out, period_state s)
+{
+    const std::int32_t limit = word_limit;
+    input_cursor c = in.cursor;
+    for (;;) {
+        if (c.window.pos == c.window.length && !take_window<K>(in, c)) {
+            in.cursor = c;
+            if (s.skipping)
+                return Stop == stop_at::never ? 1 : 0;
+            return end_line(*out) ? 0 : transcription_write_failed;
+        }
+        const window_plan p = plan_window<K, Stop>(c.window, s, limit);
+        if constexpr (Stop != stop_at::semicolon) {
+            if (p.active != 0) {
+                if (out->used > out->flush_at && !hand_over(*out)) {
+                    in.cursor = c;
+                    return transcription_write_failed;
+                }
+                unsigned char* const to = out->data + out->used;
+                out->used += static_cast<std::size_t>(
+                    emit_window<K>(to, in.data + c.window.at, c.window, p) - to);
+            }
+        }
+        c.window.pos = p.end;
+        if ((Stop == stop_at::cut && s.skipping) || (Stop == stop_at::semicolon && !s.skipping)) {
+            in.cursor = c;
+            return 1;
+        }
+    }
+}
+
+// The entry points of one build of the engine, for its file to define with
+// the instructions it is compiled for, and its row of the dispatch table.
+#define SFOLTITESTO_ENGINE_BUILD(K, attributes)                                                    \
+    namespace {                                                                                    \
+    attributes int transcribe_##K(text_input& in, text_output& out)                                \
+    {                                                                                              \
+        return consume<K, stop_at::cut>(in, &out, {word_limit, false});                            \
+    }                                                                                              \
+    attributes int skip_##K(text_input& in)                                                        \
+    {                                                                                              \
+        return consume<K, stop_at::semicolon>(in, nullptr, {word_limit, true});                    \
+    }                                                                                              \
+    attributes int run_##K(text_input& in, text_output& out)                                       \
+    {                                                                                              \
+        return consume<K, stop_at::never>(in, &out, {word_limit, false});                          \
+    }                                                                                              \
+    attributes window_masks classify_##K(const unsigned char* p)                                   \
+    {                                                                                              \
+        return K::classify(p);                                                                     \
+    }                                                                                              \
+    }                                                                                              \
+    const engine_kernel K##_kernel = {transcribe_##K, skip_##K, run_##K, classify_##K};

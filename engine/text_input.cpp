@@ -1,0 +1,90 @@
+// The engine's first stage, the parts that are not built per instruction
+// set: reading blocks, and the character reader on top of the windows.
+#include <cassert>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/input_windows.hpp"
+#include "engine/output_sink.hpp"
+
+text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t block,
+                           output_sink* sink)
+{
+    text_input in;
+    in.stream = stream;
+    in.sink = sink;
+    in.data = buffer;
+    in.block = block;
+    // The bytes not yet in a window wait just before the aligned point each
+    // read goes to.
+    const auto address = reinterpret_cast<std::uintptr_t>(buffer) + most_unread;
+    in.read_at = most_unread + (read_alignment - address % read_alignment) % read_alignment;
+    assert(in.read_at + block + copy_overrun <= block + input_slack);
+    in.next = in.end = in.read_at;
+    return in;
+}
+
+std::size_t refill(text_input& in)
+{
+    while (!in.ended && in.end - in.next < window_bytes + lead_reach) {
+        const std::size_t unread = in.end - in.next;
+        std::memmove(in.data + in.read_at - unread, in.data + in.next, unread);
+        in.next = in.read_at - unread;
+        assert(reinterpret_cast<std::uintptr_t>(in.data + in.read_at) % read_alignment == 0);
+        const std::size_t got = std::fread(in.data + in.read_at, 1, in.block, in.stream);
+        in.end = in.read_at + got;
+        // A read that fails ends the input there, even when the stream's read
+        // brought bytes before the failure: they are the input's last.
+        if (std::ferror(in.stream) != 0) {
+            in.ended = true;
+            if (in.sink != nullptr)
+                in.sink->read_failed();
+        } else {
+            in.ended = got == 0 || std::feof(in.stream) != 0;
+        }
+    }
+    return in.end - in.next;
+}
+
+namespace {
+
+// The classifier of the build the engine runs with, for the character
+// reader, which has no build of its own.
+struct chosen_classifier {
+    static window_masks classify(const unsigned char* p)
+    {
+        return classifier_for(engine_instructions)(p);
+    }
+};
+
+} // namespace
+
+int read_char(text_input& in, std::uint32_t* value, std::int32_t* length)
+{
+    input_cursor& c = in.cursor;
+    input_window& w = c.window;
+    // The window that the end of input cuts short may be left empty.
+    while (w.pos == w.length)
+        if (!take_window<chosen_classifier>(in, c))
+            return 0;
+    // A character runs to the next byte that begins one. One that goes on
+    // into the next window takes the bytes carried into it, which are read
+    // already: a character cut short by the end of input was dropped.
+    const std::uint64_t later_starts =
+        ~w.continuing & bits::below(w.length) & ~bits::below(w.pos + 1);
+    const unsigned here = later_starts != 0 ? bits::lowest(later_starts) - w.pos : w.length - w.pos;
+    const unsigned beyond = later_starts != 0 ? 0 : static_cast<unsigned>(std::countr_one(c.carry));
+    const unsigned char* p = in.data + w.at + w.pos;
+    std::uint32_t packed = 0;
+    for (unsigned i = 0; i < here + beyond; ++i)
+        packed = (packed << 8) | p[i];
+    w.pos += here;
+    if (beyond != 0) {
+        if (!take_window<chosen_classifier>(in, c))
+            return 0;
+        w.pos = beyond;
+    }
+    *value = packed;
+    *length = static_cast<std::int32_t>(here + beyond);
+    return 1;
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+// Internal to the engine, its second stage: what a planned window writes.
+// Written once for every build; K supplies
+//
+//   static unsigned count(std::uint64_t x);                             // bits set in x
+//   static void copy_64(unsigned char* to, const unsigned char* from);  // separators made spaces
+
+#include <cstdint>
+
+#include "engine/bits.hpp"
+#include "engine/char_reader.hpp"
+#include "engine/period_planner.hpp"
+
+// Copies each run of `kept` bytes from `from` with whole 64-byte moves that
+// turn separators into spaces (the output has room past them, the input has
+// bytes past them), and returns where the output ends.
+template <class K>
+inline unsigned char* copy_runs(unsigned char* to, const unsigned char* from, std::uint64_t kept)
+{
+    while (kept != 0) {
+        const unsigned first = bits::lowest(kept);
+        // Adding the lowest bit clears the lowest run and sets the bit after it.
+        const std::uint64_t rest = kept + bits::lowest_bit(kept);
+        const auto past = static_cast<unsigned>(std::countr_zero(rest));
+        K::copy_64(to, from + first);
+        to += past - first;
+        kept &= rest;
+    }
+    return to;
+}
+
+// Writes at `to` what the window at `bytes` gives the output under plan `p`,
+// and returns where the output ends; at most window_output_room bytes are
+// touched.
+//
+// What goes out is the consumed input less the separators after a stop (a
+// period's leading separators, the rest of a run of them), each word end a
+// space. A ';' takes a line feed after it, written over the separator after
+// it where there is one; at a cut, the separator that ended the last word
+// becomes the ';', and the byte after it the line feed.
+template <class K>
+inline unsigned char* emit_window(unsigned char* to, const unsigned char* bytes,
+                                  const input_window& w, const window_plan& p)
+{
+    const std::uint64_t semicolons = w.semicolons & p.active;
+    const std::uint64_t line_feeds =
+        (semicolons << 1 & w.separators) | (p.cuts << 1 & bits::below(w.length));
+    // Line feeds with no byte to stand on.
+    const std::uint64_t added = (semicolons | p.cuts) & ~(line_feeds >> 1);
+    const std::uint64_t kept = (p.active & ~(w.separators & ~w.word_ends)) | line_feeds;
+
+    unsigned char* out = to;
+    std::uint64_t left = kept;
+    for (std::uint64_t x = added; x != 0; x &= x - 1) {
+        const std::uint64_t upto = bits::through_lowest(x);
+        out = copy_runs<K>(out, bytes, left & upto);
+        *out++ = '\n';
+        left &= ~upto;
+    }
+    out = copy_runs<K>(out, bytes, left);
+
+    // Where the byte at `at` went.
+    const auto placed = [&](unsigned at) {
+        const std::uint64_t before = (std::uint64_t{1} << at) - 1;
+        return K::count(kept & before) + K::count(added & before);
+    };
+    for (std::uint64_t x = line_feeds; x != 0; x &= x - 1)
+        to[placed(bits::lowest(x))] = '\n';
+    for (std::uint64_t x = w.inside & kept; x != 0; x &= x - 1)
+        to[placed(bits::lowest(x))] = bytes[bits::lowest(x)];
+    for (std::uint64_t x = p.cuts; x != 0; x &= x - 1)
+        to[placed(bits::lowest(x))] = ';';
+    return out;
+}
