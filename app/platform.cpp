@@ -43,6 +43,12 @@ bool file_info(HANDLE file, BY_HANDLE_FILE_INFORMATION* info)
 
 } // namespace
 
+void reserve_standard_streams()
+{
+    // The C runtime keeps the standard streams apart from the files a
+    // program opens: a closed one is not reused here.
+}
+
 std::vector<std::string> utf8_arguments(int, char**)
 {
     // The narrow arguments are in the ANSI code page and lose what it cannot
@@ -94,7 +100,22 @@ bool is_same_regular_file(std::FILE* in, const std::string& name)
 
 #else
 
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+void reserve_standard_streams()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // The lowest free descriptor is this one.
+        const int reserved = open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+        if (reserved != fd && reserved != -1)
+            close(reserved);
+    }
+}
 
 std::vector<std::string> utf8_arguments(int argc, char** argv)
 {

@@ -7,6 +7,13 @@
 // What differs between operating systems lives behind these few calls; the
 // rest of the program is standard C++ over the C runtime's streams.
 
+// Makes sure that standard input, output and error are open, before any
+// file is: a file opened while one of them is closed would take its place,
+// and a console line would go into it. One that was closed is opened on the
+// null device the other way round (standard output for reading), so that
+// using it still fails.
+void reserve_standard_streams();
+
 // The command line as UTF-8 strings, the program name first.
 std::vector<std::string> utf8_arguments(int argc, char** argv);
 

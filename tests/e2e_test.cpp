@@ -423,6 +423,76 @@ TEST_F(e2e, a_console_that_cannot_be_written_is_a_failure)
     EXPECT_EQ(file_bytes(out), "uno due;\n;\n");
 }
 
+// Closed standard streams are not taken by the run's files: no console line
+// goes into the output, and a console that cannot be written still fails the run.
+TEST_F(e2e, closed_standard_streams_keep_console_lines_out_of_the_output)
+{
+    const std::string text = "uno due tre quattro;\ncinque;\n";
+    write_file(in, text);
+    const struct {
+        const char* redirections;
+        int status;
+    } cases[] = {
+        {" <&-", 0},
+        {" <&- >&-", 1},
+        {" >&- 2>&-", 1},
+        {" <&- >&- 2>&-", 1},
+    };
+    for (const auto& c : cases) {
+        std::remove(out.c_str());
+        const run_result r = run_program({in, out, "3"}, "", c.redirections);
+        EXPECT_EQ(r.status, c.status) << c.redirections;
+        EXPECT_EQ(file_bytes(out), "uno due tre;\ncinque;\n;\n") << c.redirections;
+        EXPECT_EQ(file_bytes(in), text) << c.redirections;
+    }
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define SFOLTITESTO_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define SFOLTITESTO_SANITIZED 1
+#endif
+#endif
+
+// Without the memory for its buffers, the run says so and leaves an
+// existing output file as it was; with more, it works. The smallest address
+// space the program starts in at all is found first, then the run is tried
+// from there up until it works.
+TEST_F(e2e, too_little_memory_is_reported_and_leaves_the_output_alone)
+{
+#ifdef SFOLTITESTO_SANITIZED
+    GTEST_SKIP() << "a sanitizer's shadow memory needs a vast address space";
+#endif
+    if (std::string(SFOLTITESTO_RUNNER).size() > 0)
+        GTEST_SKIP() << "an emulator's own needs are not the program's";
+    write_file(in, "uno due tre;\n");
+    const auto within = [](long kib) { return "ulimit -v " + std::to_string(kib) + "; "; };
+    long low = 256;         // KiB: the program cannot start
+    long high = 256 * 1024; // KiB: it can
+    ASSERT_EQ(run_program({"--version"}, within(high)).status, 0);
+    while (high - low > 16) {
+        const long middle = (low + high) / 2;
+        (run_program({"--version"}, within(middle)).status == 0 ? high : low) = middle;
+    }
+    int refused = 0;
+    for (long kib = high;; kib += 16) {
+        ASSERT_LT(kib, high + 64 * 1024) << "the run never worked";
+        write_file(out, "keep me");
+        const run_result r = run_program({in, out}, within(kib));
+        if (r.status == 0) {
+            EXPECT_EQ(r.console, announced(in, out, 7) + completed(out)) << kib << " KiB";
+            EXPECT_EQ(file_bytes(out), "uno due tre;\n;\n") << kib << " KiB";
+            break;
+        }
+        EXPECT_EQ(r.console, "Memoria insufficiente\n") << kib << " KiB";
+        EXPECT_EQ(r.status, 1) << kib << " KiB";
+        EXPECT_EQ(file_bytes(out), "keep me") << kib << " KiB";
+        ++refused;
+    }
+    EXPECT_GT(refused, 0) << "no address space was too small for the run but not for --version";
+}
+
 TEST_F(e2e, the_file_standard_output_writes_to_is_refused_as_output)
 {
     write_file(in, "uno due tre;\n");
