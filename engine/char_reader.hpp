@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -17,9 +18,9 @@ struct input_window {
     std::uint64_t word_ends = 0;  // separators right after a word's last byte
     std::uint64_t inside = 0;     // separator bytes inside a character, which stay as they are
     std::uint64_t continuing = 0; // bytes after a lead byte, in its character
+    std::uint64_t real = 0;       // the window's bytes: all 64 but at the end of input
+    std::uint64_t unread = 0;     // those not consumed yet
     std::size_t at = 0;           // offset of the window in data
-    unsigned pos = 0;             // next byte to consume
-    unsigned length = 0;          // 64; fewer only at the end of input
 };
 
 // Where the consumption of the input stands: the window at hand and what
@@ -56,7 +57,8 @@ text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t
 inline const unsigned char* unconsumed(const text_input& in)
 {
     const input_window& w = in.cursor.window;
-    return in.data + (w.pos < w.length ? w.at + w.pos : in.next);
+    return in.data +
+           (w.unread != 0 ? w.at + static_cast<unsigned>(std::countr_zero(w.unread)) : in.next);
 }
 
 // Takes the next character: one to four bytes grouped by the UTF-8 lead-byte

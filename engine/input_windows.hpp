@@ -18,6 +18,20 @@
 // has ended. Returns the bytes not yet in a window.
 std::size_t refill(text_input& in);
 
+// Where the next window comes from, for a loop to hold in locals: the
+// output's byte stores might be the input's fields, for all the compiler
+// knows, and it would read them again after each.
+struct input_view {
+    const unsigned char* data;
+    std::size_t next; // first byte not yet in a window
+    std::size_t end;  // bytes in data
+};
+
+inline input_view view_of(const text_input& in)
+{
+    return {in.data, in.next, in.end};
+}
+
 // Makes c.window the window that `raw` classified: which bytes begin a
 // character follows from the lead bytes and the bytes carried in from the
 // window before.
@@ -56,8 +70,7 @@ inline void settle(const window_masks& raw, input_cursor& c)
     w.continuing = reach;
     const std::uint64_t stops = w.separators | w.semicolons;
     w.word_ends = w.separators & ~(stops << 1 | std::uint64_t{c.after_stop});
-    w.pos = 0;
-    w.length = window_bytes;
+    w.real = w.unread = ~std::uint64_t{0};
     c.after_stop = (stops >> 63) != 0;
     c.carry = carry;
 }
@@ -71,7 +84,7 @@ inline void shorten(input_window& w, unsigned length)
     w.word_ends &= real;
     w.inside &= real;
     w.continuing &= real;
-    w.length = length;
+    w.real = w.unread = real;
 }
 
 // The window after a read, or one of the input's last: the same path as any
@@ -111,14 +124,18 @@ template <class K> bool take_window_after_refill(text_input& in, input_cursor& c
     return true;
 }
 
-// Takes and classifies the next window into c.window; false at the end of
-// input.
-template <class K> inline bool take_window(text_input& in, input_cursor& c)
+// Takes and classifies the next window into c.window, from `v`, which stands
+// for `in`; false at the end of input.
+template <class K> inline bool take_window(text_input& in, input_view& v, input_cursor& c)
 {
-    if (in.end - in.next < window_bytes + lead_reach) [[unlikely]]
-        return take_window_after_refill<K>(in, c);
-    c.window.at = in.next;
-    in.next += window_bytes;
-    settle(K::classify(in.data + c.window.at), c);
-    return true;
+    if (v.end - v.next >= window_bytes + lead_reach) [[likely]] {
+        c.window.at = v.next;
+        v.next += window_bytes;
+        settle(K::classify(v.data + c.window.at), c);
+        return true;
+    }
+    in.next = v.next;
+    const bool taken = take_window_after_refill<K>(in, c);
+    v = view_of(in);
+    return taken;
 }

@@ -24,23 +24,21 @@ struct period_state {
     bool skipping;          // through the ';' of a period cut at the limit
 };
 
-// What a window gives from its byte at `pos` on.
+// What a window gives from its first unread byte on.
 struct window_plan {
     std::uint64_t active = 0; // bytes the transcriber consumes, as opposed to the skipper
     std::uint64_t cuts = 0;   // separators at which a period reaches the limit
-    unsigned end = 0;         // where the call stops in the window, or its length
+    std::uint64_t unread = 0; // the bytes after the call's stop, if it stopped
 };
 
-// Plans the window from w.pos, for a limit of 1 or more, going on from `s`
-// and leaving in it where the period stands after the window. A call that
-// stops ends the plan there: `end` is then the byte after the cut, or after
-// the ';'.
+// Plans the window's unread bytes, for a limit of 1 or more, going on from
+// `s` and leaving in it where the period stands after them. A call that
+// stops ends the plan there, after the cut or after the ';'.
 template <class K, stop_at Stop>
 inline window_plan plan_window(const input_window& w, period_state& s, std::int32_t limit)
 {
     window_plan p;
-    p.end = w.length;
-    std::uint64_t rest = bits::from(w.pos) & bits::below(w.length);
+    std::uint64_t rest = w.unread;
     while (rest != 0) {
         const std::uint64_t semicolon = w.semicolons & rest;
         if (s.skipping) {
@@ -49,7 +47,7 @@ inline window_plan plan_window(const input_window& w, period_state& s, std::int3
             rest &= ~bits::through_lowest(semicolon);
             s = {limit, false};
             if constexpr (Stop == stop_at::semicolon) {
-                p.end = bits::lowest(semicolon) + 1;
+                p.unread = rest;
                 break;
             }
             continue;
@@ -69,7 +67,7 @@ inline window_plan plan_window(const input_window& w, period_state& s, std::int3
             rest &= ~upto;
             s.skipping = true;
             if constexpr (Stop == stop_at::cut) {
-                p.end = bits::lowest(cut) + 1;
+                p.unread = rest;
                 break;
             }
             continue;

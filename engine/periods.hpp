@@ -26,31 +26,50 @@ template <class K, stop_at Stop> int consume(text_input& in, text_output* out, p
 {
     const std::int32_t limit = word_limit;
     input_cursor c = in.cursor;
+    input_view v = view_of(in);
+    // The buffer's fill, in a local for the same reason as `v`.
+    std::size_t used = out != nullptr ? out->used : 0;
+    int result = 1;
     for (;;) {
-        if (c.window.pos == c.window.length && !take_window<K>(in, c)) {
-            in.cursor = c;
-            if (s.skipping)
-                return Stop == stop_at::never ? 1 : 0;
-            return end_line(*out) ? 0 : transcription_write_failed;
+        if (c.window.unread == 0 && !take_window<K>(in, v, c)) {
+            // Nothing of the last window is wanted any more, which lets
+            // the compiler keep its masks out of memory.
+            c.window = {};
+            if (s.skipping) {
+                result = Stop == stop_at::never ? 1 : 0;
+            } else {
+                out->used = used;
+                result = end_line(*out) ? 0 : transcription_write_failed;
+                used = out->used;
+            }
+            break;
         }
         const window_plan p = plan_window<K, Stop>(c.window, s, limit);
         if constexpr (Stop != stop_at::semicolon) {
             if (p.active != 0) {
-                if (out->used > out->flush_at && !hand_over(*out)) {
-                    in.cursor = c;
-                    return transcription_write_failed;
+                if (used > out->flush_at) {
+                    out->used = used;
+                    const bool handed = hand_over(*out);
+                    used = out->used;
+                    if (!handed) {
+                        result = transcription_write_failed;
+                        break;
+                    }
                 }
-                unsigned char* const to = out->data + out->used;
-                out->used += static_cast<std::size_t>(
-                    emit_window<K>(to, in.data + c.window.at, c.window, p) - to);
+                unsigned char* const to = out->data + used;
+                used += static_cast<std::size_t>(
+                    emit_window<K>(to, v.data + c.window.at, c.window, p) - to);
             }
         }
-        c.window.pos = p.end;
-        if ((Stop == stop_at::cut && s.skipping) || (Stop == stop_at::semicolon && !s.skipping)) {
-            in.cursor = c;
-            return 1;
-        }
+        c.window.unread = p.unread;
+        if ((Stop == stop_at::cut && s.skipping) || (Stop == stop_at::semicolon && !s.skipping))
+            break;
     }
+    in.cursor = c;
+    in.next = v.next;
+    if (out != nullptr)
+        out->used = used;
+    return result;
 }
 
 // The entry points of one build of the engine, for its file to define with

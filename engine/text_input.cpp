@@ -63,27 +63,32 @@ int read_char(text_input& in, std::uint32_t* value, std::int32_t* length)
 {
     input_cursor& c = in.cursor;
     input_window& w = c.window;
+    input_view v = view_of(in);
     // The window that the end of input cuts short may be left empty.
-    while (w.pos == w.length)
-        if (!take_window<chosen_classifier>(in, c))
+    while (w.unread == 0)
+        if (!take_window<chosen_classifier>(in, v, c))
             return 0;
     // A character runs to the next byte that begins one. One that goes on
     // into the next window takes the bytes carried into it, which are read
     // already: a character cut short by the end of input was dropped.
-    const std::uint64_t later_starts =
-        ~w.continuing & bits::below(w.length) & ~bits::below(w.pos + 1);
-    const unsigned here = later_starts != 0 ? bits::lowest(later_starts) - w.pos : w.length - w.pos;
+    const unsigned pos = bits::lowest(w.unread);
+    const std::uint64_t later_starts = ~w.continuing & w.unread & (w.unread - 1);
+    const unsigned here =
+        (later_starts != 0 ? bits::lowest(later_starts) : std::popcount(w.real)) - pos;
     const unsigned beyond = later_starts != 0 ? 0 : static_cast<unsigned>(std::countr_one(c.carry));
-    const unsigned char* p = in.data + w.at + w.pos;
+    const unsigned char* p = v.data + w.at + pos;
     std::uint32_t packed = 0;
     for (unsigned i = 0; i < here + beyond; ++i)
         packed = (packed << 8) | p[i];
-    w.pos += here;
+    w.unread &= ~(bits::lowest_bit(later_starts) - 1); // 0 when none
     if (beyond != 0) {
-        if (!take_window<chosen_classifier>(in, c))
+        const bool taken = take_window<chosen_classifier>(in, v, c);
+        in.next = v.next;
+        if (!taken)
             return 0;
-        w.pos = beyond;
+        w.unread &= ~bits::below(beyond);
     }
+    in.next = v.next;
     *value = packed;
     *length = static_cast<std::int32_t>(here + beyond);
     return 1;

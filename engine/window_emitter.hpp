@@ -7,6 +7,7 @@
 //   static void copy_64(unsigned char* to, const unsigned char* from);  // separators made spaces
 
 #include <cstdint>
+#include <cstring>
 
 #include "engine/bits.hpp"
 #include "engine/char_reader.hpp"
@@ -36,18 +37,18 @@ inline unsigned char* copy_runs(unsigned char* to, const unsigned char* from, st
 //
 // What goes out is the consumed input less the separators after a stop (a
 // period's leading separators, the rest of a run of them), each word end a
-// space. A ';' takes a line feed after it, written over the separator after
-// it where there is one; at a cut, the separator that ended the last word
-// becomes the ';', and the byte after it the line feed.
+// space. Every line ends with ";\n": at a ';' of the period, or at a cut,
+// where the separator that ended the last word becomes the ';'. Its line
+// feed takes the place of the byte after it, where that is the separator
+// after a ';' or the byte after a cut, and is added where there is none.
 template <class K>
 inline unsigned char* emit_window(unsigned char* to, const unsigned char* bytes,
                                   const input_window& w, const window_plan& p)
 {
     const std::uint64_t semicolons = w.semicolons & p.active;
-    const std::uint64_t line_feeds =
-        (semicolons << 1 & w.separators) | (p.cuts << 1 & bits::below(w.length));
-    // Line feeds with no byte to stand on.
-    const std::uint64_t added = (semicolons | p.cuts) & ~(line_feeds >> 1);
+    const std::uint64_t line_ends = semicolons | p.cuts;
+    const std::uint64_t line_feeds = (semicolons << 1 & w.separators) | (p.cuts << 1 & w.real);
+    const std::uint64_t added = line_ends & ~(line_feeds >> 1);
     const std::uint64_t kept = (p.active & ~(w.separators & ~w.word_ends)) | line_feeds;
 
     unsigned char* out = to;
@@ -55,7 +56,7 @@ inline unsigned char* emit_window(unsigned char* to, const unsigned char* bytes,
     for (std::uint64_t x = added; x != 0; x &= x - 1) {
         const std::uint64_t upto = bits::through_lowest(x);
         out = copy_runs<K>(out, bytes, left & upto);
-        *out++ = '\n';
+        ++out;
         left &= ~upto;
     }
     out = copy_runs<K>(out, bytes, left);
@@ -65,11 +66,9 @@ inline unsigned char* emit_window(unsigned char* to, const unsigned char* bytes,
         const std::uint64_t before = (std::uint64_t{1} << at) - 1;
         return K::count(kept & before) + K::count(added & before);
     };
-    for (std::uint64_t x = line_feeds; x != 0; x &= x - 1)
-        to[placed(bits::lowest(x))] = '\n';
+    for (std::uint64_t x = line_ends; x != 0; x &= x - 1)
+        std::memcpy(to + placed(bits::lowest(x)), ";\n", 2);
     for (std::uint64_t x = w.inside & kept; x != 0; x &= x - 1)
         to[placed(bits::lowest(x))] = bytes[bits::lowest(x)];
-    for (std::uint64_t x = p.cuts; x != 0; x &= x - 1)
-        to[placed(bits::lowest(x))] = ';';
     return out;
 }
