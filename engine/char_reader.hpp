@@ -10,7 +10,7 @@
 class output_sink;
 
 // The window of input being consumed, classified once: bit i tells about the
-// byte at data + at + i. Bytes inside a character (after its lead byte) are
+// byte at bytes + i. Bytes inside a character (after its lead byte) are
 // never separators or semicolons here, whatever their value.
 struct input_window {
     std::uint64_t separators = 0; // LF, FF, CR and space
@@ -20,7 +20,7 @@ struct input_window {
     std::uint64_t continuing = 0; // bytes after a lead byte, in its character
     std::uint64_t real = 0;       // the window's bytes: all 64 but at the end of input
     std::uint64_t unread = 0;     // those not consumed yet
-    std::size_t at = 0;           // offset of the window in data
+    const unsigned char* bytes = nullptr; // in the input's buffer, until the next read
 };
 
 // Where the consumption of the input stands: the window at hand and what
@@ -57,8 +57,7 @@ text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t
 inline const unsigned char* unconsumed(const text_input& in)
 {
     const input_window& w = in.cursor.window;
-    return in.data +
-           (w.unread != 0 ? w.at + static_cast<unsigned>(std::countr_zero(w.unread)) : in.next);
+    return w.unread != 0 ? w.bytes + std::countr_zero(w.unread) : in.data + in.next;
 }
 
 // Takes the next character: one to four bytes grouped by the UTF-8 lead-byte

@@ -22,14 +22,19 @@ std::size_t refill(text_input& in);
 // output's byte stores might be the input's fields, for all the compiler
 // knows, and it would read them again after each.
 struct input_view {
-    const unsigned char* data;
-    std::size_t next; // first byte not yet in a window
-    std::size_t end;  // bytes in data
+    const unsigned char* next; // the first byte not yet in a window
+    std::size_t left;          // bytes read from there on
 };
 
 inline input_view view_of(const text_input& in)
 {
-    return {in.data, in.next, in.end};
+    return {in.data + in.next, in.end - in.next};
+}
+
+// Tells `in` where `v` has gone.
+inline void catch_up(text_input& in, const input_view& v)
+{
+    in.next = static_cast<std::size_t>(v.next - in.data);
 }
 
 // Makes c.window the window that `raw` classified: which bytes begin a
@@ -37,13 +42,16 @@ inline input_view view_of(const text_input& in)
 // window before.
 inline void settle(const window_masks& raw, input_cursor& c)
 {
-    // The bytes each lead byte takes, if every lead byte begins a character:
-    // true of valid UTF-8, where none falls inside another.
-    std::uint64_t reach = c.carry;
-    std::uint64_t carry = 0;
-    if ((raw.leads | reach) != 0) {
-        reach |= raw.leads << 1 | raw.long_leads << 2 | raw.four_leads << 3;
-        carry = raw.leads >> 63 | raw.long_leads >> 62 | raw.four_leads >> 61;
+    input_window& w = c.window;
+    w.separators = raw.separators;
+    w.semicolons = raw.semicolons;
+    w.inside = 0;
+    w.continuing = 0;
+    if ((raw.leads | c.carry) != 0) {
+        // The bytes each lead byte takes, if every lead byte begins a
+        // character: true of valid UTF-8, where none falls inside another.
+        std::uint64_t reach = c.carry | raw.leads << 1 | raw.long_leads << 2 | raw.four_leads << 3;
+        std::uint64_t carry = raw.leads >> 63 | raw.long_leads >> 62 | raw.four_leads >> 61;
         if ((raw.leads & reach) != 0) [[unlikely]] {
             // Some lead byte is inside a character (8-bit code pages, broken
             // text): walk the lead bytes in order, each taking its bytes
@@ -62,17 +70,16 @@ inline void settle(const window_masks& raw, input_cursor& c)
                 carry |= span >> (63 - at);
             }
         }
+        w.separators &= ~reach;
+        w.semicolons &= ~reach;
+        w.inside = raw.separators & reach;
+        w.continuing = reach;
+        c.carry = carry;
     }
-    input_window& w = c.window;
-    w.separators = raw.separators & ~reach;
-    w.semicolons = raw.semicolons & ~reach;
-    w.inside = raw.separators & reach;
-    w.continuing = reach;
     const std::uint64_t stops = w.separators | w.semicolons;
     w.word_ends = w.separators & ~(stops << 1 | std::uint64_t{c.after_stop});
     w.real = w.unread = ~std::uint64_t{0};
     c.after_stop = (stops >> 63) != 0;
-    c.carry = carry;
 }
 
 // Keeps only the first `length` bytes of a window.
@@ -96,17 +103,17 @@ template <class K> bool take_window_after_refill(text_input& in, input_cursor& c
     if (left == 0)
         return false;
     input_window& w = c.window;
-    const std::size_t at = in.next;
+    const unsigned char* const bytes = in.data + in.next;
     const auto length = static_cast<unsigned>(left < window_bytes ? left : window_bytes);
     in.next += length;
     if (length == window_bytes) {
-        settle(K::classify(in.data + at), c);
+        settle(K::classify(bytes), c);
     } else {
         unsigned char padded[window_bytes] = {};
-        std::memcpy(padded, in.data + at, length);
+        std::memcpy(padded, bytes, length);
         settle(K::classify(padded), c);
     }
-    w.at = at;
+    w.bytes = bytes;
     if (left >= window_bytes + lead_reach)
         return true;
     // The input has ended within the reach of this window's characters.
@@ -128,13 +135,14 @@ template <class K> bool take_window_after_refill(text_input& in, input_cursor& c
 // for `in`; false at the end of input.
 template <class K> inline bool take_window(text_input& in, input_view& v, input_cursor& c)
 {
-    if (v.end - v.next >= window_bytes + lead_reach) [[likely]] {
-        c.window.at = v.next;
+    if (v.left >= window_bytes + lead_reach) [[likely]] {
+        c.window.bytes = v.next;
         v.next += window_bytes;
-        settle(K::classify(v.data + c.window.at), c);
+        v.left -= window_bytes;
+        settle(K::classify(c.window.bytes), c);
         return true;
     }
-    in.next = v.next;
+    catch_up(in, v);
     const bool taken = take_window_after_refill<K>(in, c);
     v = view_of(in);
     return taken;

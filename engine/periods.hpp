@@ -24,11 +24,11 @@ bool end_line(text_output& out);
 // transcription_write_failed.
 template <class K, stop_at Stop> int consume(text_input& in, text_output* out, period_state s)
 {
-    const std::int32_t limit = word_limit;
     input_cursor c = in.cursor;
     input_view v = view_of(in);
-    // The buffer's fill, in a local for the same reason as `v`.
-    std::size_t used = out != nullptr ? out->used : 0;
+    // Where the output goes on, in a local for the same reason as `v`.
+    unsigned char* to = out != nullptr ? out->data + out->used : nullptr;
+    const auto sync = [&] { out->used = static_cast<std::size_t>(to - out->data); };
     int result = 1;
     for (;;) {
         if (c.window.unread == 0 && !take_window<K>(in, v, c)) {
@@ -38,27 +38,24 @@ template <class K, stop_at Stop> int consume(text_input& in, text_output* out, p
             if (s.skipping) {
                 result = Stop == stop_at::never ? 1 : 0;
             } else {
-                out->used = used;
+                sync();
                 result = end_line(*out) ? 0 : transcription_write_failed;
-                used = out->used;
+                to = out->data + out->used;
             }
             break;
         }
-        const window_plan p = plan_window<K, Stop>(c.window, s, limit);
+        const window_plan p = plan_window<K, Stop>(c.window, s, word_limit);
         if constexpr (Stop != stop_at::semicolon) {
             if (p.active != 0) {
-                if (used > out->flush_at) {
-                    out->used = used;
-                    const bool handed = hand_over(*out);
-                    used = out->used;
-                    if (!handed) {
+                if (to > out->data + out->flush_at) {
+                    sync();
+                    if (!hand_over(*out)) {
                         result = transcription_write_failed;
                         break;
                     }
+                    to = out->data + out->used;
                 }
-                unsigned char* const to = out->data + used;
-                used += static_cast<std::size_t>(
-                    emit_window<K>(to, v.data + c.window.at, c.window, p) - to);
+                to = emit_window<K>(to, c.window, p);
             }
         }
         c.window.unread = p.unread;
@@ -66,9 +63,9 @@ template <class K, stop_at Stop> int consume(text_input& in, text_output* out, p
             break;
     }
     in.cursor = c;
-    in.next = v.next;
+    catch_up(in, v);
     if (out != nullptr)
-        out->used = used;
+        sync();
     return result;
 }
 

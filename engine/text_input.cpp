@@ -76,19 +76,19 @@ int read_char(text_input& in, std::uint32_t* value, std::int32_t* length)
     const unsigned here =
         (later_starts != 0 ? bits::lowest(later_starts) : std::popcount(w.real)) - pos;
     const unsigned beyond = later_starts != 0 ? 0 : static_cast<unsigned>(std::countr_one(c.carry));
-    const unsigned char* p = v.data + w.at + pos;
+    const unsigned char* p = w.bytes + pos;
     std::uint32_t packed = 0;
     for (unsigned i = 0; i < here + beyond; ++i)
         packed = (packed << 8) | p[i];
     w.unread &= ~(bits::lowest_bit(later_starts) - 1); // 0 when none
     if (beyond != 0) {
         const bool taken = take_window<chosen_classifier>(in, v, c);
-        in.next = v.next;
+        catch_up(in, v);
         if (!taken)
             return 0;
         w.unread &= ~bits::below(beyond);
     }
-    in.next = v.next;
+    catch_up(in, v);
     *value = packed;
     *length = static_cast<std::int32_t>(here + beyond);
     return 1;

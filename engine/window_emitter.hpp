@@ -41,13 +41,15 @@ inline unsigned char* copy_runs(unsigned char* to, const unsigned char* from, st
 // where the separator that ended the last word becomes the ';'. Its line
 // feed takes the place of the byte after it, where that is the separator
 // after a ';' or the byte after a cut, and is added where there is none.
+// A cut at a short window's last byte has the byte after it all the same,
+// read past the input's end, to stand for the line feed.
 template <class K>
-inline unsigned char* emit_window(unsigned char* to, const unsigned char* bytes,
-                                  const input_window& w, const window_plan& p)
+inline unsigned char* emit_window(unsigned char* to, const input_window& w, const window_plan& p)
 {
+    const unsigned char* const bytes = w.bytes;
     const std::uint64_t semicolons = w.semicolons & p.active;
     const std::uint64_t line_ends = semicolons | p.cuts;
-    const std::uint64_t line_feeds = (semicolons << 1 & w.separators) | (p.cuts << 1 & w.real);
+    const std::uint64_t line_feeds = (semicolons << 1 & w.separators) | p.cuts << 1;
     const std::uint64_t added = line_ends & ~(line_feeds >> 1);
     const std::uint64_t kept = (p.active & ~(w.separators & ~w.word_ends)) | line_feeds;
 
