@@ -53,9 +53,9 @@ struct neon {
         return static_cast<unsigned>(__builtin_popcountll(x));
     }
 
-    static void copy_64(unsigned char* to, const unsigned char* from)
+    static void copy(unsigned char* to, const unsigned char* from, unsigned length)
     {
-        for (unsigned i = 0; i < window_bytes; i += 16) {
+        for (unsigned i = 0; i < length; i += 16) {
             const uint8x16_t x = vld1q_u8(from + i);
             vst1q_u8(to + i, vbslq_u8(separators(x), vdupq_n_u8(' '), x));
         }

@@ -31,9 +31,9 @@ struct portable {
         return bits::count(x);
     }
 
-    static void copy_64(unsigned char* to, const unsigned char* from)
+    static void copy(unsigned char* to, const unsigned char* from, unsigned length)
     {
-        for (unsigned i = 0; i < window_bytes; ++i)
+        for (unsigned i = 0; i < length; ++i)
             to[i] = is_separator(from[i]) ? ' ' : from[i];
     }
 };

@@ -22,28 +22,41 @@ struct sse2 {
             _mm_cmpeq_epi8(_mm_or_si128(x, splat(1)), splat('\r')));
     }
 
+    static std::uint64_t bits(const __m128i (&v)[4])
+    {
+        std::uint64_t m = 0;
+        for (unsigned i = 0; i < 4; ++i)
+            m |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(v[i]))} << (16 * i);
+        return m;
+    }
+
     static window_masks classify(const unsigned char* p)
     {
+        __m128i x[4], separator[4], semicolon[4];
+        for (unsigned i = 0; i < 4; ++i) {
+            x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+            separator[i] = separators(x[i]);
+            semicolon[i] = _mm_cmpeq_epi8(x[i], splat(';'));
+        }
         window_masks m;
-        for (unsigned i = 0; i < window_bytes; i += 16) {
-            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            const __m128i separator = separators(x);
+        m.separators = bits(separator);
+        m.semicolons = bits(semicolon);
+        // Most windows of most texts hold no byte from 80 up, so no lead byte.
+        const __m128i any = _mm_or_si128(_mm_or_si128(x[0], x[1]), _mm_or_si128(x[2], x[3]));
+        if (_mm_movemask_epi8(any) == 0)
+            return m;
+        __m128i lead[4], long_lead[4], four_lead[4];
+        for (unsigned i = 0; i < 4; ++i) {
             // C0-F7 is the signed range below -72 once 40 is taken off.
-            const __m128i lead = _mm_cmpgt_epi8(splat(-72), _mm_sub_epi8(x, splat(0x40)));
+            lead[i] = _mm_cmpgt_epi8(splat(-72), _mm_sub_epi8(x[i], splat(0x40)));
             // Among lead bytes, bit 5 tells E0-F7 and bits 5 and 4 F0-F7;
             // shifting a 16-bit lane by 2 or 3 brings them to each byte's top.
-            const __m128i bit_5 = _mm_slli_epi16(x, 2);
-            const __m128i bit_4 = _mm_slli_epi16(x, 3);
-            const __m128i long_lead = _mm_and_si128(lead, bit_5);
-            const auto bits = [i](__m128i v) {
-                return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(v))} << i;
-            };
-            m.separators |= bits(separator);
-            m.semicolons |= bits(_mm_cmpeq_epi8(x, splat(';')));
-            m.leads |= bits(lead);
-            m.long_leads |= bits(long_lead);
-            m.four_leads |= bits(_mm_and_si128(long_lead, bit_4));
+            long_lead[i] = _mm_and_si128(lead[i], _mm_slli_epi16(x[i], 2));
+            four_lead[i] = _mm_and_si128(long_lead[i], _mm_slli_epi16(x[i], 3));
         }
+        m.leads = bits(lead);
+        m.long_leads = bits(long_lead);
+        m.four_leads = bits(four_lead);
         return m;
     }
 
@@ -53,9 +66,9 @@ struct sse2 {
         return bits::count(x);
     }
 
-    static void copy_64(unsigned char* to, const unsigned char* from)
+    static void copy(unsigned char* to, const unsigned char* from, unsigned length)
     {
-        for (unsigned i = 0; i < window_bytes; i += 16) {
+        for (unsigned i = 0; i < length; i += 16) {
             const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
             const __m128i separator = separators(x);
             const __m128i spaced =

@@ -4,7 +4,9 @@
 // Written once for every build; K supplies
 //
 //   static unsigned count(std::uint64_t x);                             // bits set in x
-//   static void copy_64(unsigned char* to, const unsigned char* from);  // separators made spaces
+//   // Copies at least `length` (1 to 64) bytes, separators made spaces, in
+//   // whole moves that may write up to copy_overrun bytes past them.
+//   static void copy(unsigned char* to, const unsigned char* from, unsigned length);
 
 #include <cstdint>
 #include <cstring>
@@ -13,9 +15,9 @@
 #include "engine/char_reader.hpp"
 #include "engine/period_planner.hpp"
 
-// Copies each run of `kept` bytes from `from` with whole 64-byte moves that
-// turn separators into spaces (the output has room past them, the input has
-// bytes past them), and returns where the output ends.
+// Copies each run of `kept` bytes from `from` with whole moves that turn
+// separators into spaces (the output has room past them, the input has bytes
+// past them), and returns where the output ends.
 template <class K>
 inline unsigned char* copy_runs(unsigned char* to, const unsigned char* from, std::uint64_t kept)
 {
@@ -24,7 +26,7 @@ inline unsigned char* copy_runs(unsigned char* to, const unsigned char* from, st
         // Adding the lowest bit clears the lowest run and sets the bit after it.
         const std::uint64_t rest = kept + bits::lowest_bit(kept);
         const auto past = static_cast<unsigned>(std::countr_zero(rest));
-        K::copy_64(to, from + first);
+        K::copy(to, from + first, past - first);
         to += past - first;
         kept &= rest;
     }
