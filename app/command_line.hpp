@@ -24,9 +24,7 @@ inline constexpr const char* completion = "Periodizzato in %s\n";
 std::int32_t parse_limit(const char* text);
 
 // The whole program: arguments, files, messages; returns the exit status.
-// The output is written by a second thread unless `writer_thread` is false
-// (for timing the program without it).
-int sfoltitesto_main(int argc, char** argv, bool writer_thread = true);
+int sfoltitesto_main(int argc, char** argv);
 
 // What the program says and returns when memory ran out before its work.
 int sfoltitesto_memory_exhausted();

@@ -9,7 +9,6 @@
 #include "app/platform.hpp"
 #include "engine/output_sink.hpp"
 #include "engine/period_transcription.hpp"
-#include "engine/writer_thread.hpp"
 
 namespace {
 
@@ -52,7 +51,7 @@ int usage(int status)
 
 } // namespace
 
-int sfoltitesto_main(int argc, char** argv, bool writer_thread)
+int sfoltitesto_main(int argc, char** argv)
 {
     const std::vector<std::string> args = utf8_arguments(argc, argv);
     // Asked for, the usage text is no error. Neither form has one argument,
@@ -95,23 +94,12 @@ int sfoltitesto_main(int argc, char** argv, bool writer_thread)
         std::fclose(in);
         return fail(memory_error);
     }
-    // The kernel stores the output while the work goes on; without a thread
-    // for it, the same writes are made by this one.
-    std::unique_ptr<writer_thread_sink> writer;
-    if (writer_thread)
-        writer = writer_thread_sink::start(output_block);
-
     std::FILE* out = open_text_file(output_name, "w");
     if (out == nullptr) {
         std::fclose(in);
         return fail(output_open_error);
     }
-    stream_sink direct(out);
-    output_sink* sink = &direct;
-    if (writer != nullptr) {
-        writer->write_to(out);
-        sink = writer.get();
-    }
+    stream_sink sink(out);
 
     // A fourth argument or more means the user did not use either form, so
     // the limit is not taken from the third.
@@ -123,11 +111,11 @@ int sfoltitesto_main(int argc, char** argv, bool writer_thread)
     if (std::fflush(stdout) != 0)
         console_failed = true;
 
-    text_input input = make_text_input(in, input_buffer.get(), input_block, sink);
-    text_output output = make_text_output(*sink, output_buffer.get(), output_block);
+    text_input input = make_text_input(in, input_buffer.get(), input_block, &sink);
+    text_output output = make_text_output(sink, output_buffer.get(), output_block);
     transcribe_text(input, output);
     flush_output(output);
-    run_outcome outcome = sink->finish();
+    run_outcome outcome = sink.finish();
     if (std::fclose(out) != 0 && outcome == run_outcome::done)
         outcome = run_outcome::write_failed;
     std::fclose(in);

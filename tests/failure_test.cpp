@@ -6,15 +6,11 @@
 
 #if defined(__GLIBC__)
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "engine/writer_thread.hpp"
 #include "stream_support.hpp"
 
 namespace {
@@ -41,7 +37,6 @@ struct faulty_files {
     cue read_cue;
     cue write_cue;
 
-    std::mutex mutex; // writes may come from the writer thread
     std::size_t delivered = 0;
     int reads = 0;
     int writes = 0;
@@ -55,7 +50,6 @@ struct faulty_files {
     static ssize_t read(void* cookie, char* buffer, std::size_t size)
     {
         auto& f = *static_cast<faulty_files*>(cookie);
-        std::lock_guard<std::mutex> lock(f.mutex);
         ++f.calls;
         if (f.first_failed_read != 0)
             ++f.reads_after_a_failed_read;
@@ -74,7 +68,6 @@ struct faulty_files {
     static ssize_t write(void* cookie, const char* buffer, std::size_t size)
     {
         auto& f = *static_cast<faulty_files*>(cookie);
-        std::lock_guard<std::mutex> lock(f.mutex);
         ++f.calls;
         if (f.first_failed_write != 0)
             ++f.writes_after_a_failed_write;
@@ -103,9 +96,7 @@ struct faulty_files {
     }
 };
 
-enum class sink_kind { this_thread, writer_thread };
-
-run_outcome run(faulty_files& files, sink_kind kind, std::int32_t limit, drive how)
+run_outcome run(faulty_files& files, std::int32_t limit, drive how)
 {
     constexpr std::size_t block = 4096;
     constexpr std::size_t flush_at = 1000;
@@ -114,24 +105,16 @@ run_outcome run(faulty_files& files, sink_kind kind, std::int32_t limit, drive h
     std::FILE* out = files.open_output();
     std::vector<unsigned char> in_buffer(block + input_slack);
     std::vector<unsigned char> out_buffer(flush_at + window_output_room);
-    stream_sink this_thread(out);
-    std::unique_ptr<writer_thread_sink> writer;
-    output_sink* sink = &this_thread;
-    if (kind == sink_kind::writer_thread) {
-        writer = writer_thread_sink::start(out_buffer.size());
-        writer->write_to(out);
-        sink = writer.get();
-    }
-    text_input text_in = make_text_input(in, in_buffer.data(), block, sink);
-    text_output text_out = make_text_output(*sink, out_buffer.data(), out_buffer.size(), flush_at);
+    stream_sink sink(out);
+    text_input text_in = make_text_input(in, in_buffer.data(), block, &sink);
+    text_output text_out = make_text_output(sink, out_buffer.data(), out_buffer.size(), flush_at);
     if (how == drive::one_pass)
         transcribe_text(text_in, text_out);
     else
         alternate_periods([&] { return transcribe_periods(text_in, text_out); },
                           [&] { return skip_rest_of_period(text_in); });
     flush_output(text_out);
-    const run_outcome outcome = sink->finish();
-    writer.reset();
+    const run_outcome outcome = sink.finish();
     std::fclose(in);
     std::fclose(out);
     word_limit = 7;
@@ -168,7 +151,7 @@ TEST(failures, the_first_is_told_and_nothing_is_written_after_a_failed_write)
         // A clean run, to know how many reads and writes there are.
         faulty_files counted;
         counted.input = text;
-        run(counted, sink_kind::this_thread, limit, drive::one_pass);
+        run(counted, limit, drive::one_pass);
         ASSERT_EQ(counted.written, clean);
         for (const drive how : {drive::one_pass, drive::alternating}) {
             for (int j = 0; j <= counted.reads + 1; ++j) {
@@ -182,45 +165,34 @@ TEST(failures, the_first_is_told_and_nothing_is_written_after_a_failed_write)
                             (lasting ? ", reads fail on" : ", writes fail on") +
                             (how == drive::one_pass ? ", one pass" : ", alternating");
 
-                        // In one thread, the failure met first is the one told.
-                        faulty_files one;
-                        one.input = text;
-                        one.read_cue = read_cue;
-                        one.write_cue = write_cue;
-                        const run_outcome r = run(one, sink_kind::this_thread, limit, how);
+                        // The failure met first is the one told.
+                        faulty_files files;
+                        files.input = text;
+                        files.read_cue = read_cue;
+                        files.write_cue = write_cue;
+                        const run_outcome r = run(files, limit, how);
                         run_outcome first = run_outcome::done;
-                        if (one.first_failed_read != 0 &&
-                            (one.first_failed_write == 0 ||
-                             one.first_failed_read < one.first_failed_write))
+                        if (files.first_failed_read != 0 &&
+                            (files.first_failed_write == 0 ||
+                             files.first_failed_read < files.first_failed_write))
                             first = run_outcome::read_failed;
-                        else if (one.first_failed_write != 0)
+                        else if (files.first_failed_write != 0)
                             first = run_outcome::write_failed;
                         ASSERT_EQ(name_of(r), name_of(first)) << where;
 
                         // A failed read ends the input: nothing more is read,
                         // and the output is that of the bytes read before it.
-                        EXPECT_EQ(one.reads_after_a_failed_read, 0) << where;
+                        EXPECT_EQ(files.reads_after_a_failed_read, 0) << where;
                         const std::string expected =
-                            one.first_failed_read != 0
-                                ? condense_reference(text.substr(0, one.delivered), limit)
+                            files.first_failed_read != 0
+                                ? condense_reference(text.substr(0, files.delivered), limit)
                                 : clean;
-                        EXPECT_EQ(one.writes_after_a_failed_write, 0) << where;
-                        if (one.first_failed_write == 0)
-                            ASSERT_EQ(one.written, expected) << where;
+                        EXPECT_EQ(files.writes_after_a_failed_write, 0) << where;
+                        if (files.first_failed_write == 0)
+                            ASSERT_EQ(files.written, expected) << where;
                         else
-                            ASSERT_EQ(one.written, expected.substr(0, one.written.size())) << where;
-
-                        // The writer thread makes the same writes and tells
-                        // the same failure.
-                        faulty_files two;
-                        two.input = text;
-                        two.read_cue = read_cue;
-                        two.write_cue = write_cue;
-                        const run_outcome t = run(two, sink_kind::writer_thread, limit, how);
-                        ASSERT_EQ(name_of(t), name_of(r)) << where;
-                        EXPECT_EQ(two.reads_after_a_failed_read, 0) << where;
-                        EXPECT_EQ(two.writes_after_a_failed_write, 0) << where;
-                        ASSERT_EQ(two.written, one.written) << where;
+                            ASSERT_EQ(files.written, expected.substr(0, files.written.size()))
+                                << where;
                     }
                 }
             }

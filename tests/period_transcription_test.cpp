@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <memory>
 #include <string>
 
 #include "case_names.hpp"
-#include "engine/writer_thread.hpp"
 #include "stream_support.hpp"
 
 namespace {
@@ -268,35 +266,6 @@ TEST(transcribe_text, reports_a_write_that_fails_midway)
     }
     word_limit = 7;
     engine_instructions = best_instruction_set();
-}
-
-TEST(writer_thread, writes_what_the_calling_thread_writes)
-{
-    const std::string text = long_text();
-    for (const std::int32_t limit : {3, 1000}) {
-        const std::string expected = condense(text, limit);
-        for (const std::size_t flush_at : {std::size_t{0}, std::size_t{4096}}) {
-            word_limit = limit;
-            std::FILE* in = stream_of(text);
-            std::FILE* out = scratch_file();
-            std::vector<unsigned char> in_buffer(4096 + input_slack);
-            const std::size_t capacity = flush_at + window_output_room;
-            std::vector<unsigned char> buffer(capacity);
-            const std::unique_ptr<writer_thread_sink> sink = writer_thread_sink::start(capacity);
-            ASSERT_NE(sink, nullptr);
-            sink->write_to(out);
-            text_input text_in = make_text_input(in, in_buffer.data(), 4096, sink.get());
-            text_output text_out = make_text_output(*sink, buffer.data(), capacity, flush_at);
-            transcribe_text(text_in, text_out);
-            EXPECT_TRUE(flush_output(text_out));
-            EXPECT_EQ(sink->finish(), run_outcome::done);
-            EXPECT_EQ(escaped(contents_of(out)), escaped(expected))
-                << "limit " << limit << ", flush at " << flush_at;
-            std::fclose(in);
-            std::fclose(out);
-        }
-    }
-    word_limit = 7;
 }
 
 // A write that fails is known by the call that hands the buffer over, or by
