@@ -55,24 +55,22 @@ inline unsigned char* emit_window(unsigned char* to, const input_window& w, cons
     const std::uint64_t added = line_ends & ~(line_feeds >> 1);
     const std::uint64_t kept = (p.active & ~(w.separators & ~w.word_ends)) | line_feeds;
 
-    unsigned char* out = to;
-    std::uint64_t left = kept;
-    for (std::uint64_t x = added; x != 0; x &= x - 1) {
-        const std::uint64_t upto = bits::through_lowest(x);
-        out = copy_runs<K>(out, bytes, left & upto);
-        ++out;
-        left &= ~upto;
-    }
-    out = copy_runs<K>(out, bytes, left);
-
-    // Where the byte at `at` went.
+    unsigned char* out = copy_runs<K>(to, bytes, kept);
+    // Where the byte at `at` went, before any line feed is added.
     const auto placed = [&](unsigned at) {
-        const std::uint64_t before = (std::uint64_t{1} << at) - 1;
-        return K::count(kept & before) + K::count(added & before);
+        return K::count(kept & ((std::uint64_t{1} << at) - 1));
     };
-    for (std::uint64_t x = line_ends; x != 0; x &= x - 1)
+    for (std::uint64_t x = line_ends & ~added; x != 0; x &= x - 1)
         std::memcpy(to + placed(bits::lowest(x)), ";\n", 2);
     for (std::uint64_t x = w.inside & kept; x != 0; x &= x - 1)
         to[placed(bits::lowest(x))] = bytes[bits::lowest(x)];
+    // Seldom (a ';' with no separator after it, a cut at the window's last
+    // byte): what follows makes way for the line feed, the last first.
+    for (std::uint64_t x = added; x != 0; x ^= std::uint64_t{1} << (63 - std::countl_zero(x))) {
+        unsigned char* const end = to + placed(static_cast<unsigned>(63 - std::countl_zero(x)));
+        std::memmove(end + 2, end + 1, static_cast<std::size_t>(out - end - 1));
+        std::memcpy(end, ";\n", 2);
+        ++out;
+    }
     return out;
 }
