@@ -18,36 +18,37 @@ enum class stop_at {
     never,     // transcribe_text: at the end of input
 };
 
-// Where the current period stands; carried from window to window.
-struct period_state {
-    std::int32_t remaining; // words still to end before the period is cut
-    bool skipping;          // through the ';' of a period cut at the limit
-};
+// Where the current period stands, carried from window to window: the
+// words still to end before it is cut, or 0 while the rest of a period cut
+// at the limit is skipped, through its ';'.
+using period_state = std::int32_t;
 
 // What a window gives from its first unread byte on.
 struct window_plan {
     std::uint64_t active = 0; // bytes the transcriber consumes, as opposed to the skipper
     std::uint64_t cuts = 0;   // separators at which a period reaches the limit
-    std::uint64_t unread = 0; // the bytes after the call's stop, if it stopped
+    std::uint64_t unread = 0; // the bytes after the call's stop
+    bool stopped = false;     // the call stops in this window
 };
 
 // Plans the window's unread bytes, for a limit of 1 or more, going on from
-// `s` and leaving in it where the period stands after them. A call that
-// stops ends the plan there, after the cut or after the ';'.
+// `remaining` and leaving in it where the period stands after them. A call
+// that stops ends the plan there, after the cut or after the ';'.
 template <class K, stop_at Stop>
-inline window_plan plan_window(const input_window& w, period_state& s, std::int32_t limit)
+inline window_plan plan_window(const input_window& w, period_state& remaining, std::int32_t limit)
 {
     window_plan p;
     std::uint64_t rest = w.unread;
     while (rest != 0) {
         const std::uint64_t semicolon = w.semicolons & rest;
-        if (s.skipping) {
+        if (remaining == 0) {
             if (semicolon == 0)
                 break;
             rest &= ~bits::through_lowest(semicolon);
-            s = {limit, false};
+            remaining = limit;
             if constexpr (Stop == stop_at::semicolon) {
                 p.unread = rest;
+                p.stopped = true;
                 break;
             }
             continue;
@@ -56,25 +57,26 @@ inline window_plan plan_window(const input_window& w, period_state& s, std::int3
         const std::uint64_t period = semicolon != 0 ? rest & bits::through_lowest(semicolon) : rest;
         std::uint64_t ends = w.word_ends & period;
         const auto count = static_cast<std::int32_t>(K::count(ends));
-        if (count >= s.remaining) {
+        if (count >= remaining) {
             // The period is cut at the separator that ends its limit-th word.
-            for (std::int32_t k = s.remaining; k > 1; --k)
+            for (std::int32_t k = remaining; k > 1; --k)
                 ends &= ends - 1;
             const std::uint64_t cut = bits::lowest_bit(ends);
             const std::uint64_t upto = bits::through_lowest(cut);
             p.active |= rest & upto;
             p.cuts |= cut;
             rest &= ~upto;
-            s.skipping = true;
+            remaining = 0;
             if constexpr (Stop == stop_at::cut) {
                 p.unread = rest;
+                p.stopped = true;
                 break;
             }
             continue;
         }
         p.active |= period;
         rest &= ~period;
-        s.remaining = semicolon != 0 ? limit : s.remaining - count;
+        remaining = semicolon != 0 ? limit : remaining - count;
     }
     return p;
 }

@@ -35,7 +35,7 @@ template <class K, stop_at Stop> int consume(text_input& in, text_output* out, p
             // Nothing of the last window is wanted any more, which lets
             // the compiler keep its masks out of memory.
             c.window = {};
-            if (s.skipping) {
+            if (s == 0) {
                 result = Stop == stop_at::never ? 1 : 0;
             } else {
                 sync();
@@ -50,6 +50,9 @@ template <class K, stop_at Stop> int consume(text_input& in, text_output* out, p
                 if (to > out->data + out->flush_at) {
                     sync();
                     if (!hand_over(*out)) {
+                        // The run stops here; what is left of the window
+                        // will not be read either.
+                        c.window = {};
                         result = transcription_write_failed;
                         break;
                     }
@@ -59,7 +62,7 @@ template <class K, stop_at Stop> int consume(text_input& in, text_output* out, p
             }
         }
         c.window.unread = p.unread;
-        if ((Stop == stop_at::cut && s.skipping) || (Stop == stop_at::semicolon && !s.skipping))
+        if (Stop != stop_at::never && p.stopped)
             break;
     }
     in.cursor = c;
@@ -75,15 +78,15 @@ template <class K, stop_at Stop> int consume(text_input& in, text_output* out, p
     namespace {                                                                                    \
     attributes int transcribe_##K(text_input& in, text_output& out)                                \
     {                                                                                              \
-        return consume<K, stop_at::cut>(in, &out, {word_limit, false});                            \
+        return consume<K, stop_at::cut>(in, &out, word_limit);                                     \
     }                                                                                              \
     attributes int skip_##K(text_input& in)                                                        \
     {                                                                                              \
-        return consume<K, stop_at::semicolon>(in, nullptr, {word_limit, true});                    \
+        return consume<K, stop_at::semicolon>(in, nullptr, 0);                                     \
     }                                                                                              \
     attributes int run_##K(text_input& in, text_output& out)                                       \
     {                                                                                              \
-        return consume<K, stop_at::never>(in, &out, {word_limit, false});                          \
+        return consume<K, stop_at::never>(in, &out, word_limit);                                   \
     }                                                                                              \
     attributes window_masks classify_##K(const unsigned char* p)                                   \
     {                                                                                              \
