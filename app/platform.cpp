@@ -110,10 +110,19 @@ void reserve_standard_streams()
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
             continue;
-        // The lowest free descriptor is this one.
-        const int reserved = open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
-        if (reserved != fd && reserved != -1)
-            close(reserved);
+        // An end of a pipe of our own, the wrong one for the stream (the
+        // end written to for standard input, the end read from for the
+        // others), so that using it fails. Unlike the null device, a pipe
+        // is there even in a root holding nothing but the program.
+        int ends[2];
+        if (pipe(ends) != 0)
+            continue;
+        const int kept = fd == STDIN_FILENO ? ends[1] : ends[0];
+        if (kept != fd)
+            dup2(kept, fd);
+        for (const int end : ends)
+            if (end != fd)
+                close(end);
     }
 }
 

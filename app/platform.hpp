@@ -9,9 +9,9 @@
 
 // Makes sure that standard input, output and error are open, before any
 // file is: a file opened while one of them is closed would take its place,
-// and a console line would go into it. One that was closed is opened on the
-// null device the other way round (standard output for reading), so that
-// using it still fails.
+// and a console line would go into it. One that was closed is given a
+// descriptor that cannot be used its way (standard output one that cannot
+// be written), so that using it still fails.
 void reserve_standard_streams();
 
 // The command line as UTF-8 strings, the program name first.
