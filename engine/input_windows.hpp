@@ -23,12 +23,12 @@ std::size_t refill(text_input& in);
 // knows, and it would read them again after each.
 struct input_view {
     const unsigned char* next; // the first byte not yet in a window
-    std::size_t left;          // bytes read from there on
+    const unsigned char* end;  // past the last byte read
 };
 
 inline input_view view_of(const text_input& in)
 {
-    return {in.data + in.next, in.end - in.next};
+    return {in.data + in.next, in.data + in.end};
 }
 
 // Tells `in` where `v` has gone.
@@ -135,10 +135,9 @@ template <class K> bool take_window_after_refill(text_input& in, input_cursor& c
 // for `in`; false at the end of input.
 template <class K> inline bool take_window(text_input& in, input_view& v, input_cursor& c)
 {
-    if (v.left >= window_bytes + lead_reach) [[likely]] {
+    if (v.end - v.next >= static_cast<std::ptrdiff_t>(window_bytes + lead_reach)) [[likely]] {
         c.window.bytes = v.next;
         v.next += window_bytes;
-        v.left -= window_bytes;
         settle(K::classify(c.window.bytes), c);
         return true;
     }
