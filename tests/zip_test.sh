@@ -1,5 +1,5 @@
 #!/bin/sh
-# Builds the Windows archive from the build folder $1 (version $2), checks
+# Makes the Windows archive in the build folder $1 (version $2), checks
 # what it holds, and runs the archived program under wine (through $3) on the
 # archived sample.
 set -eu
@@ -10,8 +10,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAILED: $*"; exit 1; }
 
-(cd "$build" && cpack -G ZIP -B "$work/pkg" >"$work/cpack.log") || { cat "$work/cpack.log"; exit 1; }
-zip=$(ls "$work"/pkg/*.zip)
+cmake --build "$build" --target archive >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
+zip=$build/sfoltitesto-$version-win64.zip
+[ -f "$zip" ] || fail "no $(basename "$zip")"
 case "$(basename "$zip")" in sfoltitesto-"$version"-*.zip) ;; *) fail "archive name: $zip" ;; esac
 mkdir "$work/root"
 (cd "$work/root" && cmake -E tar xf "$zip")
