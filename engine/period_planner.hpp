@@ -31,9 +31,10 @@ struct window_plan {
     bool stopped = false;     // the call stops in this window
 };
 
-// Plans the window's unread bytes, for a limit of 1 or more, going on from
-// `remaining` and leaving in it where the period stands after them. A call
-// that stops ends the plan there, after the cut or after the ';'.
+// Plans the window's unread bytes, going on from `remaining` and leaving in
+// it where the period stands after them (a transcriber needs a limit of 1 or
+// more; skipping needs none). A call that stops ends the plan there, after
+// the cut or after the ';'.
 template <class K, stop_at Stop>
 inline window_plan plan_window(const input_window& w, period_state& remaining, std::int32_t limit)
 {

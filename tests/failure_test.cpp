@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "stream_support.hpp"
 
@@ -98,23 +97,10 @@ struct faulty_files {
 
 run_outcome run(faulty_files& files, std::int32_t limit, drive how)
 {
-    constexpr std::size_t block = 4096;
-    constexpr std::size_t flush_at = 1000;
     word_limit = limit;
     std::FILE* in = files.open_input();
     std::FILE* out = files.open_output();
-    std::vector<unsigned char> in_buffer(block + input_slack);
-    std::vector<unsigned char> out_buffer(flush_at + window_output_room);
-    stream_sink sink(out);
-    text_input text_in = make_text_input(in, in_buffer.data(), block, &sink);
-    text_output text_out = make_text_output(sink, out_buffer.data(), out_buffer.size(), flush_at);
-    if (how == drive::one_pass)
-        transcribe_text(text_in, text_out);
-    else
-        alternate_periods([&] { return transcribe_periods(text_in, text_out); },
-                          [&] { return skip_rest_of_period(text_in); });
-    flush_output(text_out);
-    const run_outcome outcome = sink.finish();
+    const run_outcome outcome = run_engine(in, out, 4096, 1000, how);
     std::fclose(in);
     std::fclose(out);
     word_limit = 7;

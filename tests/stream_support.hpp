@@ -58,6 +58,26 @@ inline std::string contents_of(std::FILE* f)
 // makes, or the two calls alternated as the definition of the run has it.
 enum class drive { one_pass, alternating };
 
+// Runs the program's loop from `in` to `out` at the current word_limit,
+// reading blocks of `block` bytes and handing the output over once it holds
+// more than `flush_at` bytes, driven `how`, and tells how the run ended.
+inline run_outcome run_engine(std::FILE* in, std::FILE* out, std::size_t block,
+                              std::size_t flush_at, drive how)
+{
+    std::vector<unsigned char> in_buffer(block + input_slack);
+    std::vector<unsigned char> out_buffer(flush_at + window_output_room);
+    stream_sink sink(out);
+    text_input text_in = make_text_input(in, in_buffer.data(), block, &sink);
+    text_output text_out = make_text_output(sink, out_buffer.data(), out_buffer.size(), flush_at);
+    if (how == drive::one_pass)
+        transcribe_text(text_in, text_out);
+    else
+        alternate_periods([&] { return transcribe_periods(text_in, text_out); },
+                          [&] { return skip_rest_of_period(text_in); });
+    flush_output(text_out);
+    return sink.finish();
+}
+
 // Runs the program's loop over `input` at `limit`, reading blocks of `block`
 // bytes and handing the output over once it holds more than `flush_at`
 // bytes, with the build of the engine for `set`, and returns the output file.
@@ -70,18 +90,7 @@ inline std::string condense(const std::string& input, std::int32_t limit,
     engine_instructions = set;
     std::FILE* in = stream_of(input);
     std::FILE* out = scratch_file();
-    std::vector<unsigned char> in_buffer(block + input_slack);
-    std::vector<unsigned char> out_buffer(flush_at + window_output_room);
-    stream_sink sink(out);
-    text_input text_in = make_text_input(in, in_buffer.data(), block, &sink);
-    text_output text_out = make_text_output(sink, out_buffer.data(), out_buffer.size(), flush_at);
-    if (how == drive::one_pass)
-        transcribe_text(text_in, text_out);
-    else
-        alternate_periods([&] { return transcribe_periods(text_in, text_out); },
-                          [&] { return skip_rest_of_period(text_in); });
-    flush_output(text_out);
-    sink.finish();
+    run_engine(in, out, block, flush_at, how);
     std::string result = contents_of(out);
     std::fclose(in);
     std::fclose(out);
