@@ -73,8 +73,9 @@ int read_char(text_input& in, std::uint32_t* value, std::int32_t* length)
     // already: a character cut short by the end of input was dropped.
     const unsigned pos = bits::lowest(w.unread);
     const std::uint64_t later_starts = ~w.continuing & w.unread & (w.unread - 1);
-    const unsigned here =
-        (later_starts != 0 ? bits::lowest(later_starts) : std::popcount(w.real)) - pos;
+    const unsigned here = (later_starts != 0 ? bits::lowest(later_starts)
+                                             : static_cast<unsigned>(std::popcount(w.real))) -
+                          pos;
     const unsigned beyond = later_starts != 0 ? 0 : static_cast<unsigned>(std::countr_one(c.carry));
     const unsigned char* p = w.bytes + pos;
     std::uint32_t packed = 0;
