@@ -27,7 +27,7 @@ class output_sink {
     // failed after it.
     virtual void read_failed() = 0;
 
-    // Waits for every write, flushes the stream, and tells the first failure.
+    // Finishes the writes, flushes the stream, and tells the first failure.
     virtual run_outcome finish() = 0;
 };
 
@@ -41,6 +41,8 @@ class stream_sink final : public output_sink {
     run_outcome finish() override;
 
   private:
+    void write_failed();
+
     std::FILE* stream_;
     run_outcome first_ = run_outcome::done;
     bool write_failed_ = false;
