@@ -1,5 +1,6 @@
 #include "app/command_line.hpp"
 
+#include <algorithm>
 #include <limits>
 
 std::int32_t parse_limit(const char* text)
@@ -12,19 +13,11 @@ std::int32_t parse_limit(const char* text)
     if (*p == '+' || *p == '-')
         negative = *p++ == '-';
 
-    // The magnitude is clamped as it grows, so no run of digits can overflow.
-    constexpr std::int64_t low = std::numeric_limits<std::int32_t>::min();
+    // The magnitude is clamped as it grows, so no run of digits can overflow,
+    // at the magnitude of the lowest value, one more than the highest's.
     constexpr std::int64_t high = std::numeric_limits<std::int32_t>::max();
     std::int64_t magnitude = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        magnitude = magnitude * 10 + (*p - '0');
-        if (magnitude > high + 1)
-            magnitude = high + 1;
-    }
-    std::int64_t result = negative ? -magnitude : magnitude;
-    if (result > high)
-        result = high;
-    if (result < low)
-        result = low;
-    return static_cast<std::int32_t>(result);
+    for (; *p >= '0' && *p <= '9'; ++p)
+        magnitude = std::min(magnitude * 10 + (*p - '0'), high + 1);
+    return static_cast<std::int32_t>(negative ? -magnitude : std::min(magnitude, high));
 }

@@ -7,7 +7,6 @@
 
 #include "app/command_line.hpp"
 #include "app/platform.hpp"
-#include "engine/output_sink.hpp"
 #include "engine/period_transcription.hpp"
 
 namespace {
@@ -15,25 +14,21 @@ namespace {
 constexpr std::size_t input_block = 256 * 1024;
 constexpr std::size_t output_block = 128 * 1024;
 
-// A script that reads the console must not be told that all went well when
-// the console text could not be written (a full disk behind `>`), so every
-// line is checked, and standard output once more at the end.
-bool console_failed = false;
-
 void say(const char* format, ...)
 {
     std::va_list values;
     va_start(values, format);
-    if (std::vprintf(format, values) < 0)
-        console_failed = true;
+    std::vprintf(format, values);
     va_end(values);
 }
 
+// A script that reads the console must not be told that all went well when
+// the console text could not be written (a full disk behind `>`): the
+// stream's error flag keeps every failure of its lines, flushed at the end.
 int finish(int status)
 {
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || console_failed)
-        return 1;
-    return status;
+    std::fflush(stdout);
+    return std::ferror(stdout) != 0 ? 1 : status;
 }
 
 int fail(const char* message)
@@ -99,7 +94,9 @@ int sfoltitesto_main(int argc, char** argv)
         std::fclose(in);
         return fail(output_open_error);
     }
-    stream_sink sink(out);
+    // The output goes out in large pieces from a buffer of our own.
+    std::setvbuf(out, nullptr, _IONBF, 0);
+    output_sink sink(out);
 
     // A fourth argument or more means the user did not use either form, so
     // the limit is not taken from the third.
@@ -108,14 +105,13 @@ int sfoltitesto_main(int argc, char** argv)
     say(announcement, input_name.c_str(), output_name.c_str(), static_cast<int>(word_limit));
     // Before the work, so that the announcement comes first when the result
     // goes down the same pipe.
-    if (std::fflush(stdout) != 0)
-        console_failed = true;
+    std::fflush(stdout);
 
     text_input input = make_text_input(in, input_buffer.get(), input_block, &sink);
     text_output output = make_text_output(sink, output_buffer.get(), output_block);
     transcribe_text(input, output);
     flush_output(output);
-    run_outcome outcome = sink.finish();
+    run_outcome outcome = sink.outcome();
     if (std::fclose(out) != 0 && outcome == run_outcome::done)
         outcome = run_outcome::write_failed;
     std::fclose(in);

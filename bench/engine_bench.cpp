@@ -50,12 +50,11 @@ void fast_engine(benchmark::State& state)
     std::FILE* null = std::fopen("/dev/null", "w");
     for (auto _ : state) {
         std::FILE* in = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
-        stream_sink sink(null);
+        output_sink sink(null);
         text_input text_in = make_text_input(in, in_buffer.data(), 256 * 1024, &sink);
         text_output text_out = make_text_output(sink, out_buffer.data(), out_buffer.size());
         transcribe_text(text_in, text_out);
         flush_output(text_out);
-        sink.finish();
         std::fclose(in);
     }
     std::fclose(null);

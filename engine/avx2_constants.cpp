@@ -11,12 +11,6 @@ constexpr avx2_constants make()
         c.lead_offset[i] = 0x40;
         c.lead_limit[i] = 0xB8;
     }
-    for (int lane = 0; lane < 32; lane += 16) {
-        c.separators[lane] = ' ';
-        c.separators[lane + '\n'] = '\n';
-        c.separators[lane + '\f'] = '\f';
-        c.separators[lane + '\r'] = '\r';
-    }
     return c;
 }
 

@@ -4,7 +4,6 @@
 // GCC rebuilds a constant it can see in registers, three instructions for
 // every window, where a compare takes one it cannot see straight from memory.
 struct alignas(32) avx2_constants {
-    unsigned char separators[32]; // picked by each byte's low four bits
     unsigned char semicolon[32];
     unsigned char space[32];
     unsigned char lead_offset[32]; // 40

@@ -26,9 +26,15 @@ inline std::uint64_t through_lowest(std::uint64_t x)
     return x ^ (x - 1);
 }
 
+// The place of the lowest and of the highest set bit of x, which is not 0.
 inline unsigned lowest(std::uint64_t x)
 {
     return static_cast<unsigned>(std::countr_zero(x));
+}
+
+inline unsigned highest(std::uint64_t x)
+{
+    return 63 - static_cast<unsigned>(std::countl_zero(x));
 }
 
 // The lowest bit of x.

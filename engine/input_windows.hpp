@@ -3,15 +3,14 @@
 // Internal to the engine, its first stage: the input as a sequence of 64-byte
 // windows, each classified once into masks, with the bytes of every character
 // settled across window ends. Written once for every build of the engine;
-// each instantiates take_window with its own classifier K, which supplies
-//
-//   static window_masks classify(const unsigned char* p); // 64 bytes at p
+// each instantiates take_window with its own classifier K (see
+// window_masks.hpp).
 
 #include <cstring>
 
 #include "engine/bits.hpp"
-#include "engine/char_reader.hpp"
-#include "engine/instruction_sets.hpp"
+#include "engine/text_input.hpp"
+#include "engine/window_masks.hpp"
 
 // Reads more of the input, keeping the bytes not yet in a window, until a
 // whole window and the bytes its characters may take are there or the input
@@ -50,12 +49,18 @@ inline void settle(const window_masks& raw, input_cursor& c)
     if ((raw.leads | c.carry) != 0) {
         // The bytes each lead byte takes, if every lead byte begins a
         // character: true of valid UTF-8, where none falls inside another.
-        std::uint64_t reach = c.carry | raw.leads << 1 | raw.long_leads << 2 | raw.four_leads << 3;
-        std::uint64_t carry = raw.leads >> 63 | raw.long_leads >> 62 | raw.four_leads >> 61;
+        // Every lead byte takes the byte after it, E0-F7 the next one too,
+        // and F0-F7 the one after that, the last within their reach.
+        std::uint64_t reach = c.carry | raw.leads << (lead_reach - 2) |
+                              raw.long_leads << (lead_reach - 1) | raw.four_leads << lead_reach;
+        std::uint64_t carry = raw.leads >> (window_bytes - (lead_reach - 2)) |
+                              raw.long_leads >> (window_bytes - (lead_reach - 1)) |
+                              raw.four_leads >> (window_bytes - lead_reach);
         if ((raw.leads & reach) != 0) [[unlikely]] {
             // Some lead byte is inside a character (8-bit code pages, broken
             // text): walk the lead bytes in order, each taking its bytes
             // unless it is taken itself.
+            constexpr auto last = static_cast<unsigned>(window_bytes - 1);
             reach = c.carry;
             carry = 0;
             for (std::uint64_t leads = raw.leads; leads != 0; leads &= leads - 1) {
@@ -65,9 +70,9 @@ inline void settle(const window_masks& raw, input_cursor& c)
                 const unsigned taken =
                     1 + unsigned(raw.long_leads >> at & 1) + unsigned(raw.four_leads >> at & 1);
                 const std::uint64_t span = (std::uint64_t{1} << taken) - 1;
-                if (at < 63)
+                if (at < last)
                     reach |= span << (at + 1);
-                carry |= span >> (63 - at);
+                carry |= span >> (last - at);
             }
         }
         w.separators &= ~reach;
@@ -79,7 +84,7 @@ inline void settle(const window_masks& raw, input_cursor& c)
     const std::uint64_t stops = w.separators | w.semicolons;
     w.word_ends = w.separators & ~(stops << 1 | std::uint64_t{c.after_stop});
     w.real = w.unread = ~std::uint64_t{0};
-    c.after_stop = (stops >> 63) != 0;
+    c.after_stop = (stops >> (window_bytes - 1)) != 0;
 }
 
 // Keeps only the first `length` bytes of a window.
@@ -114,7 +119,7 @@ template <class K> bool take_window_after_refill(text_input& in, input_cursor& c
         settle(K::classify(padded), c);
     }
     w.bytes = bytes;
-    if (left >= window_bytes + lead_reach)
+    if (left >= window_reach)
         return true;
     // The input has ended within the reach of this window's characters.
     const std::size_t after = left - length;
@@ -122,7 +127,7 @@ template <class K> bool take_window_after_refill(text_input& in, input_cursor& c
         // The last character is cut short: it goes, and the input ends
         // where it began.
         const std::uint64_t starts = ~w.continuing & bits::below(length);
-        shorten(w, starts != 0 ? 63 - static_cast<unsigned>(std::countl_zero(starts)) : 0);
+        shorten(w, starts != 0 ? bits::highest(starts) : 0);
         in.next = in.end;
         c.carry = 0;
     } else if (length < window_bytes) {
@@ -135,7 +140,7 @@ template <class K> bool take_window_after_refill(text_input& in, input_cursor& c
 // for `in`; false at the end of input.
 template <class K> inline bool take_window(text_input& in, input_view& v, input_cursor& c)
 {
-    if (v.end - v.next >= static_cast<std::ptrdiff_t>(window_bytes + lead_reach)) [[likely]] {
+    if (v.end - v.next >= static_cast<std::ptrdiff_t>(window_reach)) [[likely]] {
         c.window.bytes = v.next;
         v.next += window_bytes;
         settle(K::classify(c.window.bytes), c);

@@ -9,6 +9,7 @@ struct text_input;
 struct text_output;
 
 struct engine_kernel {
+    const char* name;                                    // as name_of calls its instruction set
     int (*transcribe)(text_input& in, text_output& out); // transcribe_periods, limits of 1 or more
     int (*skip)(text_input& in);                         // skip_rest_of_period
     int (*run)(text_input& in, text_output& out);        // transcribe_text, limits of 1 or more

@@ -1,12 +1,12 @@
-// The classifier for x86-64 processors with AVX2: 32 bytes at a time, and the
-// bit instructions (BMI1, BMI2, POPCNT) that come with AVX2 in the loop.
+// The build of the engine for x86-64 processors with AVX2: its classifier and
+// copy take 32 bytes at a time, and the bit instructions that come with AVX2
+// (BMI1, BMI2, POPCNT) run its loop.
 #if defined(__x86_64__)
 
 #include <immintrin.h>
 
 #include "engine/avx2_constants.hpp"
-#include "engine/kernel.hpp"
-#include "engine/periods.hpp"
+#include "engine/engine_build.hpp"
 
 namespace {
 
@@ -71,10 +71,12 @@ struct avx2 {
         return static_cast<unsigned>(__builtin_popcountll(x));
     }
 
-    // Two moves whatever the length: a test of it would cost more.
+    // The whole 64 bytes in two halves whatever the length: a test of it
+    // would cost more.
+    static constexpr std::size_t move_bytes = 64;
     SFOLTITESTO_AVX2 static void copy(unsigned char* to, const unsigned char* from, unsigned)
     {
-        for (unsigned half = 0; half < 64; half += 32) {
+        for (unsigned half = 0; half < move_bytes; half += 32) {
             const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + half));
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + half),
                                 _mm256_blendv_epi8(x, constant(avx2_bytes.space), separators(x)));

@@ -1,11 +1,10 @@
-// The classifier for arm64 processors, every one of which has NEON: 16 bytes
-// at a time.
+// The build of the engine for arm64 processors, every one of which has NEON:
+// its classifier and copy take 16 bytes at a time.
 #if defined(__aarch64__)
 
 #include <arm_neon.h>
 
-#include "engine/kernel.hpp"
-#include "engine/periods.hpp"
+#include "engine/engine_build.hpp"
 
 namespace {
 
@@ -53,9 +52,10 @@ struct neon {
         return static_cast<unsigned>(__builtin_popcountll(x));
     }
 
+    static constexpr std::size_t move_bytes = 16;
     static void copy(unsigned char* to, const unsigned char* from, unsigned length)
     {
-        for (unsigned i = 0; i < length; i += 16) {
+        for (unsigned i = 0; i < length; i += move_bytes) {
             const uint8x16_t x = vld1q_u8(from + i);
             vst1q_u8(to + i, vbslq_u8(separators(x), vdupq_n_u8(' '), x));
         }

@@ -1,7 +1,7 @@
-// The classifier for any processor, one byte at a time: the build used where
-// there is no vector one, and the yardstick the vector ones are tested against.
-#include "engine/kernel.hpp"
-#include "engine/periods.hpp"
+// The build of the engine for any processor: its classifier and copy take one
+// byte at a time. It runs where there is no vector build, and is the
+// yardstick the vector classifiers are tested against.
+#include "engine/engine_build.hpp"
 
 namespace {
 
@@ -31,6 +31,7 @@ struct portable {
         return bits::count(x);
     }
 
+    static constexpr std::size_t move_bytes = 1;
     static void copy(unsigned char* to, const unsigned char* from, unsigned length)
     {
         for (unsigned i = 0; i < length; ++i)

@@ -1,10 +1,10 @@
-// The classifier for every x86-64 processor: 16 bytes at a time with SSE2.
+// The build of the engine for every x86-64 processor: its classifier and copy
+// take 16 bytes at a time with SSE2.
 #if defined(__x86_64__)
 
 #include <emmintrin.h>
 
-#include "engine/kernel.hpp"
-#include "engine/periods.hpp"
+#include "engine/engine_build.hpp"
 
 namespace {
 
@@ -66,9 +66,10 @@ struct sse2 {
         return bits::count(x);
     }
 
+    static constexpr std::size_t move_bytes = 16;
     static void copy(unsigned char* to, const unsigned char* from, unsigned length)
     {
-        for (unsigned i = 0; i < length; i += 16) {
+        for (unsigned i = 0; i < length; i += move_bytes) {
             const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
             const __m128i separator = separators(x);
             const __m128i spaced =

@@ -1,8 +1,7 @@
 #pragma once
 
 // Where the engine's output goes, and the one place that knows how a run
-// ended: its first failure, as a run doing every read and write in order, in
-// one thread, would meet it.
+// ended: its first failure, in the order the run met them.
 
 #include <cstddef>
 #include <cstdio>
@@ -15,34 +14,29 @@ enum class run_outcome {
 
 class output_sink {
   public:
-    virtual ~output_sink() = default;
+    // Writes to `stream`. The engine hands over large pieces, so the stream
+    // needs no buffer of its own; without one, a write that failed is not
+    // tried again when the stream is closed.
+    explicit output_sink(std::FILE* stream) : stream_(stream) {}
 
-    // Takes the `size` bytes at `bytes`, in order after those taken before,
-    // and returns the buffer to fill next, of the same capacity: `bytes`
-    // itself once they are written, or another while they are. Returns null
-    // once a write has failed; nothing is written after that.
-    virtual unsigned char* take(unsigned char* bytes, std::size_t size) = 0;
+    // Writes the `size` bytes at `bytes` after those written before. False
+    // once a write has failed: nothing is written after that.
+    bool write(const unsigned char* bytes, std::size_t size);
 
-    // The input side met a read error, now: whatever fails after this
-    // failed after it.
-    virtual void read_failed() = 0;
+    // The input side met a read error, now. Nothing is read after a write
+    // has failed, so this is the first failure.
+    void read_failed()
+    {
+        first_ = run_outcome::read_failed;
+    }
 
-    // Finishes the writes, flushes the stream, and tells the first failure.
-    virtual run_outcome finish() = 0;
-};
-
-// Writes each buffer to a stream as it is taken, in the calling thread.
-class stream_sink final : public output_sink {
-  public:
-    explicit stream_sink(std::FILE* stream) : stream_(stream) {}
-
-    unsigned char* take(unsigned char* bytes, std::size_t size) override;
-    void read_failed() override;
-    run_outcome finish() override;
+    // The first failure so far, or done.
+    run_outcome outcome() const
+    {
+        return first_;
+    }
 
   private:
-    void write_failed();
-
     std::FILE* stream_;
     run_outcome first_ = run_outcome::done;
     bool write_failed_ = false;

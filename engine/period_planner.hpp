@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "engine/bits.hpp"
-#include "engine/char_reader.hpp"
+#include "engine/text_input.hpp"
 
 // Where a call of the engine returns.
 enum class stop_at {

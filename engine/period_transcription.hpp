@@ -1,34 +1,13 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 #include "engine/char_reader.hpp"
-#include "engine/output_sink.hpp"
+#include "engine/text_output.hpp"
 
 // How many words of each period are kept. Read at every comparison, signed:
 // a limit of 0 or below turns every period into a bare ";" line.
 extern std::int32_t word_limit;
-
-// Output gathered in a buffer and handed to a sink in large pieces.
-struct text_output {
-    output_sink* sink = nullptr;
-    unsigned char* data = nullptr; // the buffer being filled
-    std::size_t used = 0;
-    std::size_t flush_at = 0; // the buffer is handed over once it holds more than this
-    bool failed = false;      // a write failed: nothing more goes out
-};
-
-// Sets up output through `buffer` of `capacity` bytes, handed to `sink`
-// whenever it holds more than `flush_at` bytes (by default as many as leave
-// room for a window's output). The capacity must be at least flush_at +
-// window_output_room; a small flush_at makes the engine hand over often.
-text_output make_text_output(output_sink& sink, unsigned char* buffer, std::size_t capacity,
-                             std::size_t flush_at = SIZE_MAX);
-
-// Hands what the buffer holds to the sink; false if this or an earlier
-// write failed. The sink's stream itself is not flushed.
-bool flush_output(text_output& out);
 
 // Result of transcribe_periods when a write to the output failed; the output
 // is then incomplete and the caller should stop.

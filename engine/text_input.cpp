@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/char_reader.hpp"
 #include "engine/input_windows.hpp"
+#include "engine/instruction_sets.hpp"
 #include "engine/output_sink.hpp"
 
 text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t block,
@@ -26,7 +28,7 @@ text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t
 
 std::size_t refill(text_input& in)
 {
-    while (!in.ended && in.end - in.next < window_bytes + lead_reach) {
+    while (!in.ended && in.end - in.next < window_reach) {
         const std::size_t unread = in.end - in.next;
         std::memmove(in.data + in.read_at - unread, in.data + in.next, unread);
         in.next = in.read_at - unread;
@@ -83,11 +85,11 @@ int read_char(text_input& in, std::uint32_t* value, std::int32_t* length)
         packed = (packed << 8) | p[i];
     w.unread &= ~(bits::lowest_bit(later_starts) - 1); // 0 when none
     if (beyond != 0) {
-        const bool taken = take_window<chosen_classifier>(in, v, c);
-        catch_up(in, v);
-        if (!taken)
-            return 0;
-        w.unread &= ~bits::below(beyond);
+        // The bytes carried into the next window were read with this one,
+        // so there is a next window.
+        [[maybe_unused]] const bool taken = take_window<chosen_classifier>(in, v, c);
+        assert(taken);
+        w.unread &= bits::from(beyond);
     }
     catch_up(in, v);
     *value = packed;

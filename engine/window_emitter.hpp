@@ -5,15 +5,17 @@
 //
 //   static unsigned count(std::uint64_t x);                             // bits set in x
 //   // Copies at least `length` (1 to 64) bytes, separators made spaces, in
-//   // whole moves that may write up to copy_overrun bytes past them.
+//   // whole moves of up to move_bytes bytes, which may read and write past
+//   // them.
 //   static void copy(unsigned char* to, const unsigned char* from, unsigned length);
 
 #include <cstdint>
 #include <cstring>
 
 #include "engine/bits.hpp"
-#include "engine/char_reader.hpp"
 #include "engine/period_planner.hpp"
+#include "engine/text_input.hpp"
+#include "engine/text_output.hpp"
 
 // Copies each run of `kept` bytes from `from` with whole moves that turn
 // separators into spaces (the output has room past them, the input has bytes
@@ -61,15 +63,15 @@ inline unsigned char* emit_window(unsigned char* to, const input_window& w, cons
         return K::count(kept & ((std::uint64_t{1} << at) - 1));
     };
     for (std::uint64_t x = line_ends & ~added; x != 0; x &= x - 1)
-        std::memcpy(to + placed(bits::lowest(x)), ";\n", 2);
+        put_line_end(to + placed(bits::lowest(x)));
     for (std::uint64_t x = w.inside & kept; x != 0; x &= x - 1)
         to[placed(bits::lowest(x))] = bytes[bits::lowest(x)];
     // Seldom (a ';' with no separator after it, a cut at the window's last
     // byte): what follows makes way for the line feed, the last first.
-    for (std::uint64_t x = added; x != 0; x ^= std::uint64_t{1} << (63 - std::countl_zero(x))) {
-        unsigned char* const end = to + placed(static_cast<unsigned>(63 - std::countl_zero(x)));
+    for (std::uint64_t x = added; x != 0; x ^= std::uint64_t{1} << bits::highest(x)) {
+        unsigned char* const end = to + placed(bits::highest(x));
         std::memmove(end + 2, end + 1, static_cast<std::size_t>(out - end - 1));
-        std::memcpy(end, ";\n", 2);
+        put_line_end(end);
         ++out;
     }
     return out;

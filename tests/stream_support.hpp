@@ -60,57 +60,64 @@ enum class drive { one_pass, alternating };
 
 // Runs the program's loop from `in` to `out` at the current word_limit,
 // reading blocks of `block` bytes and handing the output over once it holds
-// more than `flush_at` bytes, driven `how`, and tells how the run ended.
+// more than `flush_at` bytes, driven `how`, and tells how the run ended and
+// (if `result` is not null) what the engine returned.
 inline run_outcome run_engine(std::FILE* in, std::FILE* out, std::size_t block,
-                              std::size_t flush_at, drive how)
+                              std::size_t flush_at, drive how, int* result = nullptr)
 {
     std::vector<unsigned char> in_buffer(block + input_slack);
     std::vector<unsigned char> out_buffer(flush_at + window_output_room);
-    stream_sink sink(out);
+    output_sink sink(out);
     text_input text_in = make_text_input(in, in_buffer.data(), block, &sink);
     text_output text_out = make_text_output(sink, out_buffer.data(), out_buffer.size(), flush_at);
-    if (how == drive::one_pass)
-        transcribe_text(text_in, text_out);
-    else
-        alternate_periods([&] { return transcribe_periods(text_in, text_out); },
-                          [&] { return skip_rest_of_period(text_in); });
+    const int returned =
+        how == drive::one_pass
+            ? transcribe_text(text_in, text_out)
+            : alternate_periods([&] { return transcribe_periods(text_in, text_out); },
+                                [&] { return skip_rest_of_period(text_in); });
+    if (result != nullptr)
+        *result = returned;
     flush_output(text_out);
-    return sink.finish();
+    return sink.outcome();
 }
 
 // Runs the program's loop over `input` at `limit`, reading blocks of `block`
 // bytes and handing the output over once it holds more than `flush_at`
-// bytes, with the build of the engine for `set`, and returns the output file.
+// bytes, with the build of the engine for `set`, and returns the output file
+// (and what the engine returned, through `result`).
 inline std::string condense(const std::string& input, std::int32_t limit,
                             std::size_t block = 256 * 1024, std::size_t flush_at = 4096,
                             instruction_set set = best_instruction_set(),
-                            drive how = drive::one_pass)
+                            drive how = drive::one_pass, int* result = nullptr)
 {
     word_limit = limit;
     engine_instructions = set;
     std::FILE* in = stream_of(input);
     std::FILE* out = scratch_file();
-    run_engine(in, out, block, flush_at, how);
-    std::string result = contents_of(out);
+    run_engine(in, out, block, flush_at, how, result);
+    std::string output = contents_of(out);
     std::fclose(in);
     std::fclose(out);
     word_limit = 7;
     engine_instructions = best_instruction_set();
-    return result;
+    return output;
 }
 
 // The same with the plain engine that the fast one is held to.
-inline std::string condense_reference(const std::string& input, std::int32_t limit)
+inline std::string condense_reference(const std::string& input, std::int32_t limit,
+                                      int* result = nullptr)
 {
     word_limit = limit;
     std::FILE* in = stream_of(input);
     std::FILE* out = scratch_file();
-    reference::transcribe_text(in, out);
-    std::string result = contents_of(out);
+    const int returned = reference::transcribe_text(in, out);
+    if (result != nullptr)
+        *result = returned;
+    std::string output = contents_of(out);
     std::fclose(in);
     std::fclose(out);
     word_limit = 7;
-    return result;
+    return output;
 }
 
 // Block sizes that put characters and semicolons across every boundary, and

@@ -1,20 +1,17 @@
 #pragma once
 
-// Internal to the engine: its two stages joined, for each way of calling it.
-// Each build of the engine instantiates these in its own file, with its own
-// kernel K (see input_windows.hpp, period_planner.hpp, window_emitter.hpp).
+// Internal to the engine: one build of it, its two stages joined for each
+// way of calling it. Each build instantiates these in its own file, with its
+// own kernel K (see window_masks.hpp, period_planner.hpp, window_emitter.hpp),
+// which also says the widest move its copy makes:
+//
+//   static constexpr std::size_t move_bytes;
 
 #include "engine/input_windows.hpp"
+#include "engine/kernel.hpp"
 #include "engine/period_planner.hpp"
 #include "engine/period_transcription.hpp"
 #include "engine/window_emitter.hpp"
-
-// Hands the output buffer to the sink; false once a write has failed.
-bool hand_over(text_output& out);
-
-// Writes the line that closes a call of the transcriber; false once a write
-// has failed.
-bool end_line(text_output& out);
 
 // Consumes the input from where it stands, window by window, until the call
 // stops (see stop_at) or the input ends, starting from period state `s`.
@@ -47,9 +44,9 @@ template <class K, stop_at Stop> int consume(text_input& in, text_output* out, p
         const window_plan p = plan_window<K, Stop>(c.window, s, word_limit);
         if constexpr (Stop != stop_at::semicolon) {
             if (p.active != 0) {
-                if (to > out->data + out->flush_at) {
+                if (must_hand_over(*out, to)) {
                     sync();
-                    if (!hand_over(*out)) {
+                    if (!flush_output(*out)) {
                         // The run stops here; what is left of the window
                         // will not be read either.
                         c.window = {};
@@ -73,8 +70,10 @@ template <class K, stop_at Stop> int consume(text_input& in, text_output* out, p
 }
 
 // The entry points of one build of the engine, for its file to define with
-// the instructions it is compiled for, and its row of the dispatch table.
+// the instructions it is compiled for, and its row of the dispatch table,
+// which carries its name.
 #define SFOLTITESTO_ENGINE_BUILD(K, attributes)                                                    \
+    static_assert(K::move_bytes <= widest_move, "the buffers have room for the moves");            \
     namespace {                                                                                    \
     attributes int transcribe_##K(text_input& in, text_output& out)                                \
     {                                                                                              \
@@ -93,4 +92,4 @@ template <class K, stop_at Stop> int consume(text_input& in, text_output* out, p
         return K::classify(p);                                                                     \
     }                                                                                              \
     }                                                                                              \
-    const engine_kernel K##_kernel = {transcribe_##K, skip_##K, run_##K, classify_##K};
+    const engine_kernel K##_kernel = {#K, transcribe_##K, skip_##K, run_##K, classify_##K};

@@ -1,0 +1,64 @@
+#pragma once
+
+// The engine's first stage, as its callers see it: the input read in large
+// blocks and taken 64 bytes at a time, each window classified once.
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "engine/geometry.hpp"
+
+class output_sink;
+
+// The window of input being consumed, classified once: bit i tells about the
+// byte at bytes + i. Bytes inside a character (after its lead byte) are
+// never separators or semicolons here, whatever their value.
+struct input_window {
+    std::uint64_t separators = 0; // LF, FF, CR and space
+    std::uint64_t semicolons = 0;
+    std::uint64_t word_ends = 0;  // separators right after a word's last byte
+    std::uint64_t inside = 0;     // separator bytes inside a character, which stay as they are
+    std::uint64_t continuing = 0; // bytes after a lead byte, in its character
+    std::uint64_t real = 0;       // the window's bytes: all 64 but at the end of input
+    std::uint64_t unread = 0;     // those not consumed yet
+    const unsigned char* bytes = nullptr; // in the input's buffer, until the next read
+};
+
+// Where the consumption of the input stands: the window at hand and what
+// carries over from it into the next.
+struct input_cursor {
+    input_window window;
+    std::uint64_t carry = 0; // bytes of the next window inside a character begun in this one
+    bool after_stop = true;  // the byte before the next window is a separator or ';' (or none)
+};
+
+// Input read from a stream in large blocks. The stream keeps its mode (text
+// mode on Windows, so the platform's line-end rules still apply); the engine
+// only ever asks it for whole blocks.
+struct text_input {
+    std::FILE* stream = nullptr;
+    output_sink* sink = nullptr;   // told at once when a read fails, if not null
+    unsigned char* data = nullptr; // block + input_slack bytes, owned by the caller
+    std::size_t block = 0;         // bytes asked of each read
+    std::size_t read_at = 0;       // where each read goes, aligned to read_alignment
+    std::size_t next = 0;          // first byte not yet in a window
+    std::size_t end = 0;           // bytes in data
+    bool ended = false;            // at end of input, or a read failed
+    input_cursor cursor;
+};
+
+// Sets up reading `stream` through `buffer`, which must hold block +
+// input_slack bytes. Any block size of 1 or more gives the same results. A
+// read that fails ends the input there, as its end would, and is told to
+// `sink` at once (ferror on the stream tells it too).
+text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t block,
+                           output_sink* sink = nullptr);
+
+// Where the bytes read but not yet consumed begin; they run to data + end.
+inline const unsigned char* unconsumed(const text_input& in)
+{
+    const input_window& w = in.cursor.window;
+    return w.unread != 0 ? w.bytes + std::countr_zero(w.unread) : in.data + in.next;
+}
