@@ -71,6 +71,37 @@ TEST_P(reader, delivers_each_character_then_end_of_input_at_any_block_size)
     }
 }
 
+// Behind a run of one-byte characters, the row's input starts at every
+// offset within a window, so that its characters meet window ends
+// everywhere, with every build's classifier.
+TEST_P(reader, delivers_the_same_at_every_offset_in_a_window)
+{
+    const reader_case& c = GetParam();
+    for (const instruction_set set : runnable_instruction_sets()) {
+        engine_instructions = set;
+        for (std::size_t offset = 0; offset < window_bytes; ++offset) {
+            for (std::size_t block : {window_bytes, std::size_t{256 * 1024}}) {
+                std::FILE* in = stream_of(std::string(offset, 'a') + c.input);
+                ASSERT_NE(in, nullptr);
+                std::vector<unsigned char> buffer(block + input_slack);
+                text_input text = make_text_input(in, buffer.data(), block);
+                std::vector<std::pair<std::uint32_t, std::int32_t>> got;
+                std::uint32_t value = 0;
+                std::int32_t length = 0;
+                while (got.size() <= offset + c.characters.size() &&
+                       read_char(text, &value, &length) == 1)
+                    got.emplace_back(value, length);
+                auto expected = c.characters;
+                expected.insert(expected.begin(), offset, {'a', 1});
+                EXPECT_EQ(got, expected)
+                    << name_of(set) << ", offset " << offset << ", block " << block;
+                std::fclose(in);
+            }
+        }
+    }
+    engine_instructions = best_instruction_set();
+}
+
 TEST_P(reader, the_reference_reads_the_same_characters)
 {
     const reader_case& c = GetParam();

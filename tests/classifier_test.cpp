@@ -1,12 +1,17 @@
-// Every build's classifier against the one-byte-at-a-time one, and the
-// character starts the engine settles from their masks.
+// Every build's classifier against the one-byte-at-a-time one, and which
+// build of the engine each instruction set gets.
 #include "engine/instruction_sets.hpp"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
+#include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 
+#include "engine/kernel.hpp"
 #include "stream_support.hpp"
 
 namespace {
@@ -66,6 +71,48 @@ TEST(classifier, every_build_gives_the_portable_masks)
             ASSERT_EQ(m.four_leads, plain.four_leads) << name_of(set) << " round " << round;
         }
     }
+}
+
+TEST(dispatch, every_instruction_set_gets_its_own_build)
+{
+    for (const instruction_set set : runnable_instruction_sets())
+        EXPECT_STREQ(kernel_for(set).name, name_of(set));
+}
+
+// The best build for this processor, from what the processor says of
+// itself rather than from the engine's own detection.
+std::optional<instruction_set> best_for_this_processor()
+{
+#if defined(__aarch64__)
+    return instruction_set::neon;
+#elif defined(__x86_64__) && defined(__linux__)
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    for (std::string line; std::getline(cpuinfo, line);) {
+        if (line.rfind("flags", 0) != 0)
+            continue;
+        std::istringstream words(line.substr(line.find(':') + 1));
+        int found = 0;
+        for (std::string word; words >> word;)
+            for (const char* wanted : {"avx2", "bmi1", "bmi2", "popcnt"})
+                found += word == wanted;
+        return found == 4 ? instruction_set::avx2 : instruction_set::sse2;
+    }
+    return std::nullopt;
+#else
+    return std::nullopt;
+#endif
+}
+
+// Each test runs in a process of its own, so the engine's build here is
+// the one it started with.
+TEST(dispatch, the_engine_starts_with_the_best_build_the_processor_runs)
+{
+    const std::optional<instruction_set> best = best_for_this_processor();
+    if (!best)
+        GTEST_SKIP() << "the processor's instruction sets are not known here";
+    EXPECT_STREQ(name_of(best_instruction_set()), name_of(*best));
+    EXPECT_STREQ(name_of(engine_instructions), name_of(*best));
+    EXPECT_STREQ(name_of(runnable_instruction_sets().back()), name_of(*best));
 }
 
 } // namespace

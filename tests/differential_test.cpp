@@ -100,7 +100,8 @@ TEST(differential, fast_engine_writes_what_the_plain_one_writes)
         const std::string input = random_input(g);
         // Small limits half the time, so that periods are cut often.
         const std::int32_t limit = pick(g, 0, 1) == 0 ? pick(g, -3, 50) : pick(g, 1, 4);
-        const std::string expected = condense_reference(input, limit);
+        int expected_result = 0;
+        const std::string expected = condense_reference(input, limit, &expected_result);
         for (const instruction_set set : runnable_instruction_sets()) {
             for (std::size_t block : block_sizes) {
                 // Output handed over after every window or few, or seldom.
@@ -109,15 +110,18 @@ TEST(differential, fast_engine_writes_what_the_plain_one_writes)
                 // Either way of driving the engine, so both are tried often.
                 const drive how = pick(g, 0, 1) == 0 ? drive::one_pass : drive::alternating;
                 {
-                    const std::string got = condense(input, limit, block, flush_at, set, how);
-                    if (got != expected) {
+                    int result = 0;
+                    const std::string got =
+                        condense(input, limit, block, flush_at, set, how, &result);
+                    if (got != expected || result != expected_result) {
                         ++failures;
                         ADD_FAILURE()
                             << "seed " << seed << ", limit " << limit << ", block " << block
                             << ", flush at " << flush_at << ", instructions " << name_of(set)
                             << (how == drive::one_pass ? ", one pass" : ", alternating")
                             << "\n  input    " << escaped(input) << "\n  expected "
-                            << escaped(expected) << "\n  got      " << escaped(got);
+                            << escaped(expected) << ", returning " << expected_result
+                            << "\n  got      " << escaped(got) << ", returning " << result;
                         break;
                     }
                 }

@@ -19,7 +19,11 @@
 #include <process.h>
 #define getpid _getpid
 #else
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #endif
 
@@ -240,6 +244,20 @@ const table_case table_cases[] = {
      ";\n;\n",
      -2147483647L - 1,
      ""},
+    {"limit of more digits than any integer holds saturates",
+     {"IN", "OUT", "123456789012345678901234567890"},
+     "a b;",
+     0,
+     "a b;\n;\n",
+     2147483647,
+     ""},
+    {"negative limit of more digits than any integer holds saturates",
+     {"IN", "OUT", "-123456789012345678901234567890"},
+     "a b;",
+     0,
+     ";\n;\n",
+     -2147483647L - 1,
+     ""},
     {"four arguments keep seven", {"IN", "OUT", "2", "x"}, "a b c;", 0, "a b c;\n;\n", 7, ""},
     {"stray byte copied",
      {"IN", "OUT"},
@@ -402,6 +420,49 @@ TEST_F(e2e, a_pipe_as_input)
     EXPECT_EQ(file_bytes(out), "uno due;\nquattro;\n");
 }
 
+// At a terminal the input ends with one Ctrl-D: a read after it would wait
+// for the user to press it again.
+TEST_F(e2e, one_end_of_input_at_a_terminal_is_enough)
+{
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string terminal = ptsname(master);
+    // A line and the end of input, typed before the program reads them.
+    const std::string typed = "uno due tre;\n\x04";
+    ASSERT_EQ(write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+    const std::string command = SFOLTITESTO_RUNNER " " + quoted(SFOLTITESTO_EXE) + " /dev/stdin " +
+                                (quoted)(out) + " 2 < " + (quoted)(terminal) + " > /dev/null";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    bool ended = false;
+    for (int tenths = 0; tenths < 300 && !ended; ++tenths) {
+        ended = waitpid(child, &status, WNOHANG) == child;
+        if (!ended)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (!ended) {
+        // Let it go with another Ctrl-D, then make sure it has gone.
+        const char again = '\x04';
+        EXPECT_EQ(write(master, &again, 1), 1);
+        std::this_thread::sleep_for(std::chrono::seconds(5));
+        if (waitpid(child, &status, WNOHANG) != child) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+        }
+    }
+    close(master);
+    ASSERT_TRUE(ended) << "the program waited for input after its end";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(file_bytes(out), "uno due;\n;\n");
+}
+
 TEST_F(e2e, standard_input_to_standard_output_is_not_the_same_file)
 {
     // Down one pipe, the announcement comes before the result.
@@ -447,10 +508,10 @@ TEST_F(e2e, closed_standard_streams_keep_console_lines_out_of_the_output)
     }
 }
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(__SANITIZE_ADDRESS__)
 #define SFOLTITESTO_SANITIZED 1
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#if __has_feature(address_sanitizer)
 #define SFOLTITESTO_SANITIZED 1
 #endif
 #endif
