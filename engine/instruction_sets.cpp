@@ -1,30 +1,46 @@
 #include "engine/instruction_sets.hpp"
 
+#include <cstddef>
+
 #include "engine/kernel.hpp"
 
 namespace {
 
+// The builds this processor runs, the best last. Kept without allocating:
+// the engine's build is chosen before main, where a failure to allocate
+// could only abort.
+struct runnable_sets {
+    instruction_set sets[3] = {};
+    std::size_t count = 0;
+
+    void add(instruction_set set)
+    {
+        sets[count++] = set;
+    }
+};
+
 // Asked once, before main: the processor does not change under us. The bit
 // instructions come with AVX2 on every processor made, but a virtual machine
 // may hide one of them, so each is asked for.
-std::vector<instruction_set> detect()
+runnable_sets detect()
 {
-    std::vector<instruction_set> sets = {instruction_set::portable};
+    runnable_sets runnable;
+    runnable.add(instruction_set::portable);
 #if defined(__x86_64__)
-    sets.push_back(instruction_set::sse2);
+    runnable.add(instruction_set::sse2);
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
         __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt"))
-        sets.push_back(instruction_set::avx2);
+        runnable.add(instruction_set::avx2);
 #elif defined(__aarch64__)
-    sets.push_back(instruction_set::neon);
+    runnable.add(instruction_set::neon);
 #endif
-    return sets;
+    return runnable;
 }
 
-const std::vector<instruction_set>& runnable()
+const runnable_sets& runnable()
 {
-    static const std::vector<instruction_set> sets = detect();
+    static const runnable_sets sets = detect();
     return sets;
 }
 
@@ -32,12 +48,14 @@ const std::vector<instruction_set>& runnable()
 
 std::vector<instruction_set> runnable_instruction_sets()
 {
-    return runnable();
+    const runnable_sets& r = runnable();
+    return {r.sets, r.sets + r.count};
 }
 
 instruction_set best_instruction_set()
 {
-    return runnable().back();
+    const runnable_sets& r = runnable();
+    return r.sets[r.count - 1];
 }
 
 instruction_set engine_instructions = best_instruction_set();
