@@ -25,6 +25,3 @@ std::int32_t parse_limit(const char* text);
 
 // The whole program: arguments, files, messages; returns the exit status.
 int sfoltitesto_main(int argc, char** argv);
-
-// What the program says and returns when memory ran out before its work.
-int sfoltitesto_memory_exhausted();

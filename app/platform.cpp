@@ -1,31 +1,43 @@
 #include "app/platform.hpp"
 
+#include <cerrno>
+
 #ifdef _WIN32
 
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <io.h>
+#include <memory>
 #include <shellapi.h>
+#include <sys/stat.h>
 
 namespace {
 
-std::wstring widen(const std::string& text)
-{
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(size > 0 ? static_cast<std::size_t>(size) : 1, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), size);
-    wide.resize(wide.size() - 1);
-    return wide;
-}
+struct free_memory {
+    void operator()(void* p) const
+    {
+        std::free(p);
+    }
+};
 
-std::string narrow(const wchar_t* wide)
+using wide_text = std::unique_ptr<wchar_t[], free_memory>;
+
+// `text` in UTF-16, or null (errno ENOMEM) without memory for it.
+wide_text widen(const char* text)
 {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    std::string text(size > 0 ? static_cast<std::size_t>(size) : 1, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), size, nullptr, nullptr);
-    text.resize(text.size() - 1);
-    return text;
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    wide_text wide(static_cast<wchar_t*>(
+        std::malloc(sizeof(wchar_t) * static_cast<std::size_t>(size > 0 ? size : 1))));
+    if (wide == nullptr) {
+        errno = ENOMEM;
+        return nullptr;
+    }
+    wide[0] = L'\0';
+    MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.get(), size);
+    return wide;
 }
 
 UINT console_code_page = 0;
@@ -35,10 +47,42 @@ void restore_console()
     SetConsoleOutputCP(console_code_page);
 }
 
-bool file_info(HANDLE file, BY_HANDLE_FILE_INFORMATION* info)
+HANDLE handle_of(std::FILE* stream)
 {
-    return file != INVALID_HANDLE_VALUE && GetFileType(file) == FILE_TYPE_DISK &&
-           GetFileInformationByHandle(file, info) != 0;
+    return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+}
+
+bool is_disk_file(HANDLE file)
+{
+    return file != INVALID_HANDLE_VALUE && GetFileType(file) == FILE_TYPE_DISK;
+}
+
+// Whether two handles are the same file (not a folder). Wine cannot read
+// the whole identity of a handle it made from a standard stream of the
+// shell that started it (`wine sfoltitesto.exe ... >> file`): its file's
+// number can be read, and its volume is then 0.
+bool same_file(HANDLE a, HANDLE b)
+{
+    if (!is_disk_file(a) || !is_disk_file(b))
+        return false;
+    BY_HANDLE_FILE_INFORMATION x;
+    BY_HANDLE_FILE_INFORMATION y;
+    if (GetFileInformationByHandle(a, &x) != 0 && GetFileInformationByHandle(b, &y) != 0)
+        return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+               x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow &&
+               (x.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    FILE_ID_INFO x_id;
+    FILE_ID_INFO y_id;
+    FILE_BASIC_INFO basic;
+    if (GetFileInformationByHandleEx(a, FileIdInfo, &x_id, sizeof x_id) == 0 ||
+        GetFileInformationByHandleEx(b, FileIdInfo, &y_id, sizeof y_id) == 0)
+        return false;
+    const bool same_volume = x_id.VolumeSerialNumber == y_id.VolumeSerialNumber ||
+                             x_id.VolumeSerialNumber == 0 || y_id.VolumeSerialNumber == 0;
+    const bool folder = GetFileInformationByHandleEx(b, FileBasicInfo, &basic, sizeof basic) != 0 &&
+                        (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return same_volume && !folder &&
+           std::memcmp(&x_id.FileId, &y_id.FileId, sizeof x_id.FileId) == 0;
 }
 
 } // namespace
@@ -49,91 +93,191 @@ void reserve_standard_streams()
     // program opens: a closed one is not reused here.
 }
 
-std::vector<std::string> utf8_arguments(int, char**)
+bool utf8_arguments(int* argc, char*** argv)
 {
     // The narrow arguments are in the ANSI code page and lose what it cannot
-    // hold; the wide ones are the names as typed.
+    // hold; the wide ones are the names as typed. They go in one block:
+    // the pointers, then the texts.
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> args;
+    if (wide == nullptr)
+        return false;
+    std::size_t bytes = sizeof(char*) * (static_cast<std::size_t>(count) + 1);
     for (int i = 0; i < count; ++i)
-        args.push_back(narrow(wide[i]));
+        bytes += static_cast<std::size_t>(
+            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr));
+    char** args = static_cast<char**>(std::malloc(bytes));
+    if (args == nullptr) {
+        LocalFree(wide);
+        return false;
+    }
+    char* text = reinterpret_cast<char*>(args + count + 1);
+    char* const end = reinterpret_cast<char*>(args) + bytes;
+    for (int i = 0; i < count; ++i) {
+        args[i] = text;
+        text += WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text, static_cast<int>(end - text),
+                                    nullptr, nullptr);
+    }
+    args[count] = nullptr;
     LocalFree(wide);
+    *argc = count;
+    *argv = args;
     // Names are printed in UTF-8; the console gets its own code page back at exit.
     console_code_page = GetConsoleOutputCP();
     if (console_code_page != 0 && SetConsoleOutputCP(CP_UTF8))
         std::atexit(restore_console);
-    return args;
+    return true;
 }
 
-std::FILE* open_text_file(const std::string& name, const char* mode)
+std::FILE* open_input(const char* name)
 {
-    return _wfopen(widen(name).c_str(), mode[0] == 'w' ? L"w" : L"r");
+    const wide_text wide = widen(name);
+    return wide != nullptr ? _wfopen(wide.get(), L"r") : nullptr;
+}
+
+std::FILE* open_output(const char* name)
+{
+    const wide_text wide = widen(name);
+    if (wide == nullptr)
+        return nullptr;
+    bool created = false;
+    int fd = _wopen(wide.get(), _O_WRONLY | _O_TEXT);
+    if (fd < 0 && errno == ENOENT) {
+        fd = _wopen(wide.get(), _O_WRONLY | _O_TEXT | _O_CREAT | _O_EXCL, _S_IREAD | _S_IWRITE);
+        created = fd >= 0;
+    }
+    if (fd < 0)
+        return nullptr;
+    std::FILE* out = _fdopen(fd, "w");
+    if (out == nullptr) {
+        const int error = errno;
+        _close(fd);
+        if (created)
+            _wremove(wide.get());
+        errno = error;
+    }
+    return out;
+}
+
+bool empty_output(std::FILE* out)
+{
+    return !is_disk_file(handle_of(out)) || _chsize(_fileno(out), 0) == 0;
 }
 
 bool is_directory(std::FILE* file)
 {
     BY_HANDLE_FILE_INFORMATION info;
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-    return file_info(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const HANDLE handle = handle_of(file);
+    return is_disk_file(handle) && GetFileInformationByHandle(handle, &info) != 0 &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool is_same_regular_file(std::FILE* in, const std::string& name)
+bool is_same_regular_file(std::FILE* stream, const char* name)
 {
     // The C runtime shares files freely here, so the platform would not
     // refuse to truncate the file being read: compare the files themselves.
-    BY_HANDLE_FILE_INFORMATION input;
-    BY_HANDLE_FILE_INFORMATION output;
-    const auto in_handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(in)));
-    if (!file_info(in_handle, &input))
+    const wide_text wide = widen(name);
+    if (wide == nullptr)
         return false;
-    HANDLE out_handle =
-        CreateFileW(widen(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    const bool known = file_info(out_handle, &output);
-    if (out_handle != INVALID_HANDLE_VALUE)
-        CloseHandle(out_handle);
-    return known && input.dwVolumeSerialNumber == output.dwVolumeSerialNumber &&
-           input.nFileIndexHigh == output.nFileIndexHigh &&
-           input.nFileIndexLow == output.nFileIndexLow;
+    const HANDLE named =
+        CreateFileW(wide.get(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const bool same = same_file(handle_of(stream), named);
+    if (named != INVALID_HANDLE_VALUE)
+        CloseHandle(named);
+    return same;
+}
+
+bool are_same_regular_file(std::FILE* a, std::FILE* b)
+{
+    return same_file(handle_of(a), handle_of(b));
+}
+
+bool writes_after_contents(std::FILE* stream)
+{
+    const HANDLE file = handle_of(stream);
+    LARGE_INTEGER at;
+    LARGE_INTEGER size;
+    if (!is_disk_file(file))
+        return true;
+    at.QuadPart = 0;
+    return SetFilePointerEx(file, at, &at, FILE_CURRENT) != 0 && GetFileSizeEx(file, &size) != 0 &&
+           at.QuadPart >= size.QuadPart;
 }
 
 #else
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+bool regular_file(int fd, struct stat* info)
+{
+    return fstat(fd, info) == 0 && S_ISREG(info->st_mode);
+}
+
+} // namespace
 
 void reserve_standard_streams()
 {
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
             continue;
-        // An end of a pipe of our own, the wrong one for the stream (the
-        // end written to for standard input, the end read from for the
-        // others), so that using it fails. Unlike the null device, a pipe
-        // is there even in a root holding nothing but the program.
-        int ends[2];
-        if (pipe(ends) != 0)
-            continue;
-        const int kept = fd == STDIN_FILENO ? ends[1] : ends[0];
-        if (kept != fd)
-            dup2(kept, fd);
-        for (const int end : ends)
-            if (end != fd)
-                close(end);
+            // The root folder, which is there even in a root holding nothing
+            // but the program, held as a path alone: it can be neither read nor
+            // written, and named again (/dev/stdout) it opens as the folder it
+            // is, which no file of the run may be. The lowest free descriptor
+            // is the closed one.
+#ifdef O_PATH
+        const int held = open("/", O_PATH | O_DIRECTORY);
+#else
+        const int held = open("/", O_RDONLY | O_DIRECTORY);
+#endif
+        if (held >= 0 && held != fd) {
+            dup2(held, fd);
+            close(held);
+        }
     }
 }
 
-std::vector<std::string> utf8_arguments(int argc, char** argv)
+bool utf8_arguments(int*, char***)
 {
-    return {argv, argv + argc};
+    // The arguments are bytes, and are printed as they came.
+    return true;
 }
 
-std::FILE* open_text_file(const std::string& name, const char* mode)
+std::FILE* open_input(const char* name)
 {
-    return std::fopen(name.c_str(), mode);
+    return std::fopen(name, "r");
+}
+
+std::FILE* open_output(const char* name)
+{
+    bool created = false;
+    int fd = open(name, O_WRONLY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        fd = open(name, O_WRONLY | O_CLOEXEC | O_CREAT | O_EXCL, 0666);
+        created = fd >= 0;
+    }
+    if (fd < 0)
+        return nullptr;
+    std::FILE* out = fdopen(fd, "w");
+    if (out == nullptr) {
+        const int error = errno;
+        close(fd);
+        if (created)
+            unlink(name);
+        errno = error;
+    }
+    return out;
+}
+
+bool empty_output(std::FILE* out)
+{
+    struct stat info {};
+    return !regular_file(fileno(out), &info) || ftruncate(fileno(out), 0) == 0;
 }
 
 bool is_directory(std::FILE* file)
@@ -142,14 +286,33 @@ bool is_directory(std::FILE* file)
     return fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool is_same_regular_file(std::FILE* in, const std::string& name)
+bool is_same_regular_file(std::FILE* stream, const char* name)
 {
-    struct stat input {};
-    struct stat output {};
-    if (fstat(fileno(in), &input) != 0 || stat(name.c_str(), &output) != 0)
-        return false;
-    return S_ISREG(input.st_mode) && S_ISREG(output.st_mode) && input.st_dev == output.st_dev &&
-           input.st_ino == output.st_ino;
+    struct stat opened {};
+    struct stat named {};
+    return regular_file(fileno(stream), &opened) && stat(name, &named) == 0 &&
+           S_ISREG(named.st_mode) && opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+bool are_same_regular_file(std::FILE* a, std::FILE* b)
+{
+    struct stat x {};
+    struct stat y {};
+    return regular_file(fileno(a), &x) && regular_file(fileno(b), &y) && x.st_dev == y.st_dev &&
+           x.st_ino == y.st_ino;
+}
+
+bool writes_after_contents(std::FILE* stream)
+{
+    const int fd = fileno(stream);
+    struct stat info {};
+    if (!regular_file(fd, &info))
+        return true;
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags != -1 && (flags & O_APPEND) != 0)
+        return true;
+    const off_t at = lseek(fd, 0, SEEK_CUR);
+    return at >= 0 && at >= info.st_size;
 }
 
 #endif

@@ -1,29 +1,45 @@
 #pragma once
 
 #include <cstdio>
-#include <string>
-#include <vector>
 
 // What differs between operating systems lives behind these few calls; the
-// rest of the program is standard C++ over the C runtime's streams.
+// rest of the program is standard C++ over the C runtime's streams. None of
+// them throws.
 
 // Makes sure that standard input, output and error are open, before any
 // file is: a file opened while one of them is closed would take its place,
 // and a console line would go into it. One that was closed is given a
-// descriptor that cannot be used its way (standard output one that cannot
-// be written), so that using it still fails.
+// descriptor that can be neither read nor written, so that using it fails,
+// and that nothing can wait on when it is named as a file (/dev/stdout).
 void reserve_standard_streams();
 
-// The command line as UTF-8 strings, the program name first.
-std::vector<std::string> utf8_arguments(int argc, char** argv);
+// Makes `*argv` the command line in UTF-8, the program name first, where
+// the platform gives it otherwise. False when there is not memory enough.
+bool utf8_arguments(int* argc, char*** argv);
 
-// Opens a file by its UTF-8 name as a text stream ("r" or "w").
-std::FILE* open_text_file(const std::string& name, const char* mode);
+// Opens a file by its UTF-8 name as a text stream for reading.
+std::FILE* open_input(const char* name);
+
+// Opens or creates a file by its UTF-8 name as a text stream for writing,
+// from its start, without emptying it: empty_output does that once the run
+// can go on. A file this creates is removed again if the stream cannot be
+// made. On failure errno tells why (ENOMEM: not memory enough).
+std::FILE* open_output(const char* name);
+
+// Empties the file `out` writes to, if it is one that holds its contents
+// (a regular file); false if that fails.
+bool empty_output(std::FILE* out);
 
 // True when the open stream is a directory, which opens but cannot be read.
 bool is_directory(std::FILE* file);
 
-// True when `name` is the regular file that `in` is reading, under any name
-// (a link, another spelling of the path): opening it for writing would empty
-// the input before it is read.
-bool is_same_regular_file(std::FILE* in, const std::string& name);
+// True when `name` is the regular file that `stream` reads or writes, under
+// any name (a link, another spelling of the path).
+bool is_same_regular_file(std::FILE* stream, const char* name);
+
+// True when the two streams read or write the same regular file.
+bool are_same_regular_file(std::FILE* a, std::FILE* b);
+
+// True when writing to `stream` adds after its file's contents (it appends,
+// or stands at the end), as it always does on anything but a regular file.
+bool writes_after_contents(std::FILE* stream);

@@ -1,9 +1,9 @@
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
-#include <string>
-#include <vector>
 
 #include "app/command_line.hpp"
 #include "app/platform.hpp"
@@ -44,55 +44,81 @@ int usage(int status)
     return finish(status);
 }
 
+bool is(const char* argument, const char* text)
+{
+    return std::strcmp(argument, text) == 0;
+}
+
+// Refuses the input that standard output writes to. The message goes where
+// it harms nothing: to standard output where it adds after the text, else
+// to standard error, unless that writes over the text too.
+int refuse_input_written_by_console(std::FILE* in)
+{
+    std::FILE* const told = writes_after_contents(stdout) ? stdout
+                            : !are_same_regular_file(in, stderr) || writes_after_contents(stderr)
+                                ? stderr
+                                : nullptr;
+    std::fclose(in);
+    if (told == nullptr)
+        return 1;
+    std::fputs(input_open_error, told);
+    return told == stdout ? finish(1) : 1;
+}
+
 } // namespace
 
 int sfoltitesto_main(int argc, char** argv)
 {
-    const std::vector<std::string> args = utf8_arguments(argc, argv);
+    if (!utf8_arguments(&argc, &argv))
+        return fail(memory_error);
     // Asked for, the usage text is no error. Neither form has one argument,
     // so these cannot be taken for a file name.
-    if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h"))
+    if (argc == 2 && (is(argv[1], "--help") || is(argv[1], "-h")))
         return usage(0);
-    if (args.size() == 2 && args[1] == "--version") {
+    if (argc == 2 && is(argv[1], "--version")) {
         say("sfoltitesto %s\n", SFOLTITESTO_VERSION);
         return finish(0);
     }
-    if (args.size() < 3)
+    if (argc < 3)
         return usage(1);
-    const std::string& input_name = args[1];
-    const std::string& output_name = args[2];
+    const char* const input_name = argv[1];
+    const char* const output_name = argv[2];
 
     // Everything that could refuse the run is checked before the output is
-    // opened, because opening it for writing empties it.
-    std::FILE* in = open_text_file(input_name, "r");
+    // opened, and the output is emptied only once the run is under way.
+    std::FILE* in = open_input(input_name);
     if (in == nullptr)
-        return fail(input_open_error);
+        return fail(errno == ENOMEM ? memory_error : input_open_error);
     if (is_directory(in)) {
         std::fclose(in);
         return fail(input_open_error);
     }
-    // Nor may the output be the file that standard output writes to: it
-    // would be emptied, and the console lines written over the result.
+    // Standard output writing into the input would feed the run its own
+    // lines, or write them over the text before it is read.
+    if (are_same_regular_file(in, stdout))
+        return refuse_input_written_by_console(in);
+    // Nor may the output be the input, or the file that standard output
+    // writes to: it would be emptied, and the console lines written over the
+    // result.
     if (is_same_regular_file(in, output_name) || is_same_regular_file(stdout, output_name)) {
         std::fclose(in);
         return fail(output_open_error);
     }
-    // And so is what the run needs: large blocks make it cost about what
-    // copying the file costs, and the memory stays the same whatever the
-    // size of the input.
-    std::unique_ptr<unsigned char[]> input_buffer;
-    std::unique_ptr<unsigned char[]> output_buffer;
-    try {
-        input_buffer = std::make_unique_for_overwrite<unsigned char[]>(input_block + input_slack);
-        output_buffer = std::make_unique_for_overwrite<unsigned char[]>(output_block);
-    } catch (const std::bad_alloc&) {
+    // Large blocks make the run cost about what copying the file costs, and
+    // the memory stays the same whatever the size of the input.
+    const std::unique_ptr<unsigned char[]> input_buffer(
+        new (std::nothrow) unsigned char[input_block + input_slack]);
+    const std::unique_ptr<unsigned char[]> output_buffer(
+        new (std::nothrow) unsigned char[output_block]);
+    if (input_buffer == nullptr || output_buffer == nullptr) {
         std::fclose(in);
         return fail(memory_error);
     }
-    std::FILE* out = open_text_file(output_name, "w");
+    std::FILE* out = open_output(output_name);
     if (out == nullptr) {
+        const bool no_memory = errno == ENOMEM;
         std::fclose(in);
-        return fail(output_open_error);
+        return fail(no_memory ? memory_error : output_open_error);
     }
     // The output goes out in large pieces from a buffer of our own.
     std::setvbuf(out, nullptr, _IONBF, 0);
@@ -100,12 +126,19 @@ int sfoltitesto_main(int argc, char** argv)
 
     // A fourth argument or more means the user did not use either form, so
     // the limit is not taken from the third.
-    if (args.size() == 4)
-        word_limit = parse_limit(args[3].c_str());
-    say(announcement, input_name.c_str(), output_name.c_str(), static_cast<int>(word_limit));
+    if (argc == 4)
+        word_limit = parse_limit(argv[3]);
+    say(announcement, input_name, output_name, static_cast<int>(word_limit));
     // Before the work, so that the announcement comes first when the result
-    // goes down the same pipe.
+    // goes down the same pipe; and before the output is emptied, so that a
+    // run that dies writing it (a pipe nobody reads, a file at its size
+    // limit) leaves an earlier result as it was.
     std::fflush(stdout);
+    if (!empty_output(out)) {
+        std::fclose(out);
+        std::fclose(in);
+        return fail(write_error);
+    }
 
     text_input input = make_text_input(in, input_buffer.get(), input_block, &sink);
     text_output output = make_text_output(sink, output_buffer.get(), output_block);
@@ -123,11 +156,6 @@ int sfoltitesto_main(int argc, char** argv)
     case run_outcome::done:
         break;
     }
-    say(completion, output_name.c_str());
+    say(completion, output_name);
     return finish(0);
-}
-
-int sfoltitesto_memory_exhausted()
-{
-    return fail(memory_error);
 }

@@ -22,6 +22,7 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -97,8 +98,10 @@ std::string read_all(std::FILE* pipe)
 }
 
 #ifdef _WIN32
-// Runs the program with `args` through the command interpreter.
-run_result run_program(const std::vector<std::string>& args)
+// Runs the program with `args` through the command interpreter, with
+// `redirections` after them.
+run_result run_program(const std::vector<std::string>& args, const std::string& = "",
+                       const std::string& redirections = "")
 {
     std::string program = SFOLTITESTO_EXE;
     // Under wine, the build tree's paths are on drive Z:.
@@ -109,7 +112,7 @@ run_result run_program(const std::vector<std::string>& args)
     std::string command = "\"\"" + program + "\"";
     for (const std::string& arg : args)
         command += " \"" + arg + "\"";
-    command += "\"";
+    command += redirections + "\"";
     run_result result;
     std::FILE* pipe = _popen(command.c_str(), "rb");
     if (pipe == nullptr)
@@ -508,6 +511,88 @@ TEST_F(e2e, closed_standard_streams_keep_console_lines_out_of_the_output)
     }
 }
 
+// A closed standard stream named as a file is refused with the open error
+// of its side; nothing waits on it.
+TEST_F(e2e, a_closed_standard_stream_named_as_a_file_is_refused_at_once)
+{
+    const std::string text = "uno due;\n";
+    const struct {
+        std::string input;
+        std::string output;
+        const char* redirections;
+        const char* console; // standard output's, where it is open
+    } cases[] = {
+        {"/dev/stdin", "OUT", " <&-", "Errore apertura file input\n"},
+        {"/dev/fd/0", "OUT", " <&-", "Errore apertura file input\n"},
+        {"/proc/self/fd/0", "OUT", " <&-", "Errore apertura file input\n"},
+        {"IN", "/dev/stdin", " <&-", "Errore apertura file output\n"},
+        {"IN", "/dev/stdout", " >&-", ""},
+        {"IN", "/dev/fd/1", " >&-", ""},
+        {"IN", "/dev/stderr", " 2>&-", "Errore apertura file output\n"},
+        {"IN", "/proc/self/fd/2", " 2>&-", "Errore apertura file output\n"},
+    };
+    write_file(in, text);
+    for (const auto& c : cases) {
+        const std::string input = c.input == "IN" ? in : c.input;
+        const std::string output = c.output == "OUT" ? out : c.output;
+        const run_result r = run_program({input, output}, "timeout 10 ", c.redirections);
+        const std::string where = input + " " + output + c.redirections;
+        EXPECT_EQ(r.status, 1) << where;
+        EXPECT_EQ(r.console, c.console) << where;
+        EXPECT_FALSE(file_bytes(out).has_value()) << where;
+        EXPECT_EQ(file_bytes(in), text) << where;
+    }
+}
+
+// Runs `command` through the shell with standard output on `fd`, SIGPIPE
+// and SIGXFSZ as a fresh process has them, and files limited to
+// `file_limit` bytes (none if 0); returns the signal that ended it, or 0.
+int signal_that_ended(const std::string& command, int fd, rlim_t file_limit = 0)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGPIPE, SIG_DFL);
+        std::signal(SIGXFSZ, SIG_DFL);
+        if (file_limit != 0) {
+            const rlimit limit = {file_limit, file_limit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        dup2(fd, STDOUT_FILENO);
+        execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+}
+
+// A run that dies writing its announcement (to a pipe nobody reads, to a
+// console file at its size limit) leaves an earlier result as it was: the
+// output is emptied only once the run is announced.
+TEST_F(e2e, an_earlier_output_is_kept_until_the_run_is_announced)
+{
+    write_file(in, "uno due;\n");
+    const std::string command = SFOLTITESTO_RUNNER " " + (quoted)(SFOLTITESTO_EXE) + " " +
+                                (quoted)(in) + " " + (quoted)(out);
+
+    write_file(out, "keep me");
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    EXPECT_EQ(signal_that_ended(command, ends[1]), SIGPIPE);
+    close(ends[1]);
+    EXPECT_EQ(file_bytes(out), "keep me");
+
+    write_file(out, "keep me");
+    const std::string log = (dir / "log.txt").string();
+    write_file(log, std::string(8192, 'x'));
+    const int console = open(log.c_str(), O_WRONLY | O_APPEND);
+    ASSERT_GE(console, 0);
+    EXPECT_EQ(signal_that_ended(command, console, 4096), SIGXFSZ);
+    close(console);
+    EXPECT_EQ(file_bytes(out), "keep me");
+}
+
 #if defined(__SANITIZE_ADDRESS__)
 #define SFOLTITESTO_SANITIZED 1
 #elif defined(__has_feature)
@@ -516,10 +601,11 @@ TEST_F(e2e, closed_standard_streams_keep_console_lines_out_of_the_output)
 #endif
 #endif
 
-// Without the memory for its buffers, the run says so and leaves an
-// existing output file as it was; with more, it works. The smallest address
-// space the program starts in at all is found first, then the run is tried
-// from there up until it works.
+// Under every limit of memory from the smallest the program starts in (below
+// it the loader gives up, with status 127) up to one where the run works, in
+// steps of a page, a run and --version either work fully or say there is not
+// memory enough and leave an existing output file as it was: they never
+// abort.
 TEST_F(e2e, too_little_memory_is_reported_and_leaves_the_output_alone)
 {
 #ifdef SFOLTITESTO_SANITIZED
@@ -529,22 +615,38 @@ TEST_F(e2e, too_little_memory_is_reported_and_leaves_the_output_alone)
         GTEST_SKIP() << "an emulator's own needs are not the program's";
     write_file(in, "uno due tre;\n");
     const auto within = [](long kib) { return "ulimit -v " + std::to_string(kib) + "; "; };
+    // Below the smallest, the loader gives up (127), or the kernel cannot
+    // even start it (a segmentation fault, 139 from the shell).
+    const auto starts = [&](long kib) {
+        const int status = run_program({"--version"}, within(kib)).status;
+        return status != 127 && status != 139;
+    };
     long low = 256;         // KiB: the program cannot start
     long high = 256 * 1024; // KiB: it can
-    ASSERT_EQ(run_program({"--version"}, within(high)).status, 0);
-    while (high - low > 16) {
+    ASSERT_FALSE(starts(low));
+    ASSERT_TRUE(starts(high));
+    while (high - low > 4) {
         const long middle = (low + high) / 2;
-        (run_program({"--version"}, within(middle)).status == 0 ? high : low) = middle;
+        (starts(middle) ? high : low) = middle;
     }
     int refused = 0;
-    for (long kib = high;; kib += 16) {
+    for (long kib = high;; kib += 4) {
         ASSERT_LT(kib, high + 64 * 1024) << "the run never worked";
+        const run_result version = run_program({"--version"}, within(kib));
+        if (version.status != 0) {
+            EXPECT_EQ(version.console, "Memoria insufficiente\n") << kib << " KiB";
+            EXPECT_EQ(version.status, 1) << kib << " KiB";
+        } else {
+            EXPECT_EQ(version.console, std::string("sfoltitesto ") + SFOLTITESTO_VERSION + "\n");
+        }
         write_file(out, "keep me");
         const run_result r = run_program({in, out}, within(kib));
         if (r.status == 0) {
             EXPECT_EQ(r.console, announced(in, out, 7) + completed(out)) << kib << " KiB";
             EXPECT_EQ(file_bytes(out), "uno due tre;\n;\n") << kib << " KiB";
-            break;
+            if (version.status == 0)
+                break;
+            continue;
         }
         EXPECT_EQ(r.console, "Memoria insufficiente\n") << kib << " KiB";
         EXPECT_EQ(r.status, 1) << kib << " KiB";
@@ -554,20 +656,78 @@ TEST_F(e2e, too_little_memory_is_reported_and_leaves_the_output_alone)
     EXPECT_GT(refused, 0) << "no address space was too small for the run but not for --version";
 }
 
+#endif
+
+// A shell's way to name a file in a redirection.
+std::string redirected(const std::string& name)
+{
+    return " \"" + name + "\"";
+}
+
 TEST_F(e2e, the_file_standard_output_writes_to_is_refused_as_output)
 {
     write_file(in, "uno due tre;\n");
     const std::string log = (dir / "log.txt").string();
-    for (const std::string& name :
-         {std::string("/dev/stdout"), log, (dir / "." / "log.txt").string()}) {
+    std::vector<std::string> names = {log, (dir / "." / "log.txt").string()};
+#ifdef _WIN32
+    names.push_back((dir / "LOG.TXT").string());
+#else
+    names.push_back("/dev/stdout");
+#endif
+    for (const std::string& name : names) {
         write_file(log, "keep me\n");
-        const run_result r = run_program({in, name}, "", " >> '" + log + "'");
+        const run_result r = run_program({in, name}, "", " >>" + redirected(log));
         EXPECT_EQ(r.status, 1) << name;
         // Only the console line the user sent there is added.
-        EXPECT_EQ(file_bytes(log), "keep me\nErrore apertura file output\n") << name;
+        EXPECT_EQ(file_bytes(log), "keep me\n" + as_stored("Errore apertura file output\n"))
+            << name;
     }
 }
 
+// Standard output into the input file is refused before anything is
+// written. Where it adds after the text the message goes there; where it
+// would write over the text, to standard error, unless that would too.
+TEST_F(e2e, the_file_standard_output_writes_to_is_refused_as_input)
+{
+    const std::string text = "uno due tre;quattro cinque;\n";
+    const std::string link = (dir / "link.txt").string();
+    const std::string errors = (dir / "errors.txt").string();
+    const std::string refusal = as_stored("Errore apertura file input\n");
+    const struct {
+        const char* name;
+        std::string redirections;
+        std::string input_after;
+        std::string errors_after;
+    } cases[] = {
+        {"added after the text", " >>" + redirected(in), text + refusal, ""},
+        {"added after the text under another name", " >>" + redirected(link), text + refusal, ""},
+#ifndef _WIN32
+        {"written over the text", " 1<>" + redirected(in) + " 2>" + redirected(errors), text,
+         refusal},
+        {"written over the text with standard error", " 1<>" + redirected(in) + " 2>&1", text, ""},
 #endif
+    };
+    for (const auto& c : cases) {
+        write_file(in, text);
+        std::remove(link.c_str());
+        fs::create_hard_link(in, link);
+        write_file(errors, "");
+        const run_result r = run_program({in, out}, "", c.redirections);
+        EXPECT_EQ(r.status, 1) << c.name;
+        EXPECT_EQ(escaped(file_bytes(in).value_or("<missing>")), escaped(c.input_after)) << c.name;
+        EXPECT_EQ(file_bytes(errors), c.errors_after) << c.name;
+        EXPECT_FALSE(file_bytes(out).has_value()) << c.name;
+    }
+}
+
+// The output is emptied before the new result goes in, whatever it held.
+TEST_F(e2e, an_earlier_longer_output_is_replaced_whole)
+{
+    write_file(in, "uno due;\n");
+    write_file(out, std::string(100000, 'x'));
+    const run_result r = run_program({in, out});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(file_bytes(out), as_stored("uno due;\n;\n"));
+}
 
 } // namespace

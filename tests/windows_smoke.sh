@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs the Windows build under wine on what only Windows does: Unicode file
 # names, CR LF line ends, the 1A byte that ends text input, the same file
-# refused under another name.
+# refused under another name; and standard output sent by this shell to the
+# output or the input file, whose handle wine cannot tell all about.
 set -eu
 exe=$1
 wine_run=$(cd "$(dirname "$0")/.." && pwd)/cmake/wine-run.sh
@@ -27,4 +28,16 @@ for name in 'testo😀.txt' './TESTO😀.TXT'; do
     cmp console.txt expected.txt || fail "same file as $name: $(od -c console.txt)"
     cmp 'testo😀.txt' before.txt || fail "same file as $name: the input changed"
 done
+printf 'PRE\n' >log.txt
+status=0
+sh "$wine_run" "$exe" 'testo😀.txt' log.txt >>log.txt || status=$?
+[ "$status" = 1 ] || fail "standard output's file as output: status $status"
+printf 'PRE\nErrore apertura file output\r\n' >expected.txt
+cmp log.txt expected.txt || fail "standard output's file as output: $(od -c log.txt)"
+
+status=0
+sh "$wine_run" "$exe" 'testo😀.txt' other.txt >>'testo😀.txt' 2>errors.txt || status=$?
+[ "$status" = 1 ] || fail "standard output's file as input: status $status"
+cmp 'testo😀.txt' before.txt || fail "standard output's file as input: the input changed"
+[ ! -e other.txt ] || fail "standard output's file as input: the output was made"
 echo "windows ok"
