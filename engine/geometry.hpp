@@ -22,6 +22,13 @@ inline constexpr std::size_t window_reach = window_bytes + lead_reach;
 // So fewer than this many bytes wait for the next read.
 inline constexpr std::size_t most_unread = window_reach - 1;
 
+// A file read as text may have a CR held back from the end of one read
+// until the next tells whether a LF follows it; it waits with them.
+inline constexpr std::size_t held_back = 1;
+
+// Room for what waits just before each read.
+inline constexpr std::size_t before_read = most_unread + held_back;
+
 // Where blocks are read to: the kernel copies a block three to four times
 // slower to memory that is not aligned to 64 bytes.
 inline constexpr std::size_t read_alignment = 64;
@@ -34,11 +41,11 @@ inline constexpr std::size_t widest_move = window_bytes;
 // it.
 inline constexpr std::size_t copy_overrun = widest_move - 1;
 
-// Room an input buffer needs beyond its block: the bytes that wait for the
-// next read just before it, the padding that aligns that read, and what a
-// copy reads past the last byte.
-inline constexpr std::size_t input_slack = most_unread + (read_alignment - 1) + copy_overrun;
-static_assert(input_slack == 66 + 63 + 63);
+// Room an input buffer needs beyond its block: what waits for the next read
+// just before it, the padding that aligns that read, and what a copy reads
+// past the last byte.
+inline constexpr std::size_t input_slack = before_read + (read_alignment - 1) + copy_overrun;
+static_assert(input_slack == 67 + 63 + 63);
 
 // The most one window writes to the output: each of its bytes with a line
 // feed after it (a ';' with no separator after it to stand for the line

@@ -1,6 +1,22 @@
 #include "engine/output_sink.hpp"
 
+#include <algorithm>
+
+#include "engine/line_ends.hpp"
+
 bool output_sink::write(const unsigned char* bytes, std::size_t size)
+{
+    if (staging_ == nullptr)
+        return put(bytes, size);
+    // The most that fits the staging buffer whatever it holds.
+    const std::size_t piece = (staging_size_ - text_write_room(0)) / 2;
+    for (std::size_t done = 0; done < size; done += piece)
+        if (!put(staging_, text_write_pass(bytes + done, std::min(piece, size - done), staging_)))
+            return false;
+    return !write_failed_;
+}
+
+bool output_sink::put(const unsigned char* bytes, std::size_t size)
 {
     if (!write_failed_ && std::fwrite(bytes, 1, size, stream_) != size) {
         write_failed_ = true;

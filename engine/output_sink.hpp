@@ -19,6 +19,15 @@ class output_sink {
     // tried again when the stream is closed.
     explicit output_sink(std::FILE* stream) : stream_(stream) {}
 
+    // Writes to `stream`, opened as a binary one, what a Windows text stream
+    // would store: each LF as CR LF. The bytes are stored that way in
+    // `staging`, of `staging_size` bytes (text_write_room of a piece), a
+    // piece at a time.
+    output_sink(std::FILE* stream, unsigned char* staging, std::size_t staging_size)
+        : stream_(stream), staging_(staging), staging_size_(staging_size)
+    {
+    }
+
     // Writes the `size` bytes at `bytes` after those written before. False
     // once a write has failed: nothing is written after that.
     bool write(const unsigned char* bytes, std::size_t size);
@@ -37,7 +46,11 @@ class output_sink {
     }
 
   private:
+    bool put(const unsigned char* bytes, std::size_t size);
+
     std::FILE* stream_;
+    unsigned char* staging_ = nullptr;
+    std::size_t staging_size_ = 0;
     run_outcome first_ = run_outcome::done;
     bool write_failed_ = false;
 };

@@ -7,24 +7,53 @@
 #include "engine/char_reader.hpp"
 #include "engine/input_windows.hpp"
 #include "engine/instruction_sets.hpp"
+#include "engine/line_ends.hpp"
 #include "engine/output_sink.hpp"
 
 text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t block,
-                           output_sink* sink)
+                           output_sink* sink, file_bytes taken)
 {
     text_input in;
     in.stream = stream;
     in.sink = sink;
     in.data = buffer;
     in.block = block;
-    // The bytes not yet in a window wait just before the aligned point each
+    in.taken = taken;
+    // What waits for the next read goes just before the aligned point each
     // read goes to.
-    const auto address = reinterpret_cast<std::uintptr_t>(buffer) + most_unread;
-    in.read_at = most_unread + (read_alignment - address % read_alignment) % read_alignment;
+    const auto address = reinterpret_cast<std::uintptr_t>(buffer) + before_read;
+    in.read_at = before_read + (read_alignment - address % read_alignment) % read_alignment;
     assert(in.read_at + block + copy_overrun <= block + input_slack);
     in.next = in.end = in.read_at;
     return in;
 }
+
+namespace {
+
+// Takes the `got` bytes just read as a text stream would, and returns how
+// many stay; `ended` is set when a 1A ends the text. A CR at the end of a
+// read that the input goes on after waits for the next, which tells whether
+// a LF follows it; if not, it goes in just before that read's bytes.
+std::size_t as_text(text_input& in, std::size_t got, bool& ended)
+{
+    unsigned char* const bytes = in.data + in.read_at;
+    if (in.cr_held && !(got > 0 && bytes[0] == '\n')) {
+        std::memmove(in.data + in.next - 1, in.data + in.next, in.read_at - in.next);
+        --in.next;
+        bytes[-1] = '\r';
+    }
+    in.cr_held = false;
+    const text_read text = text_read_pass(bytes, got);
+    ended = ended || text.ended;
+    std::size_t length = text.length;
+    if (!ended && length > 0 && bytes[length - 1] == '\r') {
+        --length;
+        in.cr_held = true;
+    }
+    return length;
+}
+
+} // namespace
 
 std::size_t refill(text_input& in)
 {
@@ -34,16 +63,14 @@ std::size_t refill(text_input& in)
         in.next = in.read_at - unread;
         assert(reinterpret_cast<std::uintptr_t>(in.data + in.read_at) % read_alignment == 0);
         const std::size_t got = std::fread(in.data + in.read_at, 1, in.block, in.stream);
-        in.end = in.read_at + got;
         // A read that fails ends the input there, even when the stream's read
         // brought bytes before the failure: they are the input's last.
-        if (std::ferror(in.stream) != 0) {
-            in.ended = true;
-            if (in.sink != nullptr)
-                in.sink->read_failed();
-        } else {
-            in.ended = got == 0 || std::feof(in.stream) != 0;
-        }
+        const bool failed = std::ferror(in.stream) != 0;
+        bool ended = failed || got == 0 || std::feof(in.stream) != 0;
+        in.end = in.read_at + (in.taken == file_bytes::as_text ? as_text(in, got, ended) : got);
+        in.ended = ended;
+        if (failed && in.sink != nullptr)
+            in.sink->read_failed();
     }
     return in.end - in.next;
 }

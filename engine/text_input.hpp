@@ -34,9 +34,13 @@ struct input_cursor {
     bool after_stop = true;  // the byte before the next window is a separator or ';' (or none)
 };
 
-// Input read from a stream in large blocks. The stream keeps its mode (text
-// mode on Windows, so the platform's line-end rules still apply); the engine
-// only ever asks it for whole blocks.
+// How the bytes of the input file are taken: as they are, or as a Windows
+// text stream reads them (a CR that a LF follows goes, a 1A ends the text),
+// from a stream opened as a binary one.
+enum class file_bytes { as_they_are, as_text };
+
+// Input read from a stream in large blocks; the engine only ever asks it for
+// whole blocks.
 struct text_input {
     std::FILE* stream = nullptr;
     output_sink* sink = nullptr;   // told at once when a read fails, if not null
@@ -46,15 +50,18 @@ struct text_input {
     std::size_t next = 0;          // first byte not yet in a window
     std::size_t end = 0;           // bytes in data
     bool ended = false;            // at end of input, or a read failed
+    file_bytes taken = file_bytes::as_they_are;
+    bool cr_held = false; // as text: the last read ended with a CR, not yet in data
     input_cursor cursor;
 };
 
 // Sets up reading `stream` through `buffer`, which must hold block +
-// input_slack bytes. Any block size of 1 or more gives the same results. A
-// read that fails ends the input there, as its end would, and is told to
-// `sink` at once (ferror on the stream tells it too).
+// input_slack bytes, its bytes taken as `taken` says. Any block size of 1 or
+// more gives the same results. A read that fails ends the input there, as
+// its end would, and is told to `sink` at once (ferror on the stream tells
+// it too).
 text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t block,
-                           output_sink* sink = nullptr);
+                           output_sink* sink = nullptr, file_bytes taken = file_bytes::as_they_are);
 
 // Where the bytes read but not yet consumed begin; they run to data + end.
 inline const unsigned char* unconsumed(const text_input& in)

@@ -116,7 +116,7 @@ TEST(bounds, inputs_that_end_anywhere_are_read_within_the_buffer)
     // Where the buffer starts decides the padding before the aligned point
     // reads go to: none, all 63 bytes, or some.
     const auto shift_for = [](std::size_t padding) {
-        return (2 * read_alignment - most_unread % read_alignment - padding) % read_alignment;
+        return (2 * read_alignment - before_read % read_alignment - padding) % read_alignment;
     };
     const std::size_t shifts[] = {shift_for(0), shift_for(read_alignment - 1), shift_for(17)};
 #ifdef _WIN32

@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "reference/text_streams.hpp"
 #include "stream_support.hpp"
 
 namespace {
@@ -100,8 +101,12 @@ TEST(differential, fast_engine_writes_what_the_plain_one_writes)
         const std::string input = random_input(g);
         // Small limits half the time, so that periods are cut often.
         const std::int32_t limit = pick(g, 0, 1) == 0 ? pick(g, -3, 50) : pick(g, 1, 4);
-        int expected_result = 0;
-        const std::string expected = condense_reference(input, limit, &expected_result);
+        int plain_result = 0;
+        const std::string plain = condense_reference(input, limit, &plain_result);
+        // The same file read and written as a Windows text stream does it.
+        int text_result = 0;
+        const std::string text = reference::stored_as_text(
+            condense_reference(reference::read_as_text(input), limit, &text_result));
         for (const instruction_set set : runnable_instruction_sets()) {
             for (std::size_t block : block_sizes) {
                 // Output handed over after every window or few, or seldom.
@@ -109,21 +114,24 @@ TEST(differential, fast_engine_writes_what_the_plain_one_writes)
                     pick(g, 0, 1) == 0 ? pick(g, 0, 100) : pick(g, 192, 1000));
                 // Either way of driving the engine, so both are tried often.
                 const drive how = pick(g, 0, 1) == 0 ? drive::one_pass : drive::alternating;
-                {
-                    int result = 0;
-                    const std::string got =
-                        condense(input, limit, block, flush_at, set, how, &result);
-                    if (got != expected || result != expected_result) {
-                        ++failures;
-                        ADD_FAILURE()
-                            << "seed " << seed << ", limit " << limit << ", block " << block
-                            << ", flush at " << flush_at << ", instructions " << name_of(set)
-                            << (how == drive::one_pass ? ", one pass" : ", alternating")
-                            << "\n  input    " << escaped(input) << "\n  expected "
-                            << escaped(expected) << ", returning " << expected_result
-                            << "\n  got      " << escaped(got) << ", returning " << result;
-                        break;
-                    }
+                const file_bytes files =
+                    pick(g, 0, 1) == 0 ? file_bytes::as_they_are : file_bytes::as_text;
+                const std::string& expected = files == file_bytes::as_text ? text : plain;
+                const int expected_result =
+                    files == file_bytes::as_text ? text_result : plain_result;
+                int result = 0;
+                const std::string got =
+                    condense(input, limit, block, flush_at, set, how, files, &result);
+                if (got != expected || result != expected_result) {
+                    ++failures;
+                    ADD_FAILURE() << "seed " << seed << ", limit " << limit << ", block " << block
+                                  << ", flush at " << flush_at << ", instructions " << name_of(set)
+                                  << (how == drive::one_pass ? ", one pass" : ", alternating")
+                                  << (files == file_bytes::as_text ? ", as text" : "")
+                                  << "\n  input    " << escaped(input) << "\n  expected "
+                                  << escaped(expected) << ", returning " << expected_result
+                                  << "\n  got      " << escaped(got) << ", returning " << result;
+                    break;
                 }
             }
         }

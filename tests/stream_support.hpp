@@ -12,6 +12,7 @@
 #endif
 
 #include "engine/instruction_sets.hpp"
+#include "engine/line_ends.hpp"
 #include "engine/period_transcription.hpp"
 #include "reference/reference_engine.hpp"
 
@@ -58,17 +59,26 @@ inline std::string contents_of(std::FILE* f)
 // makes, or the two calls alternated as the definition of the run has it.
 enum class drive { one_pass, alternating };
 
+// The pieces the output of a run on text files is stored in: small, so
+// that they meet line ends everywhere.
+inline constexpr std::size_t text_piece = 61;
+
 // Runs the program's loop from `in` to `out` at the current word_limit,
 // reading blocks of `block` bytes and handing the output over once it holds
-// more than `flush_at` bytes, driven `how`, and tells how the run ended and
-// (if `result` is not null) what the engine returned.
+// more than `flush_at` bytes, driven `how`, the files' bytes taken as `files`
+// says, and tells how the run ended and (if `result` is not null) what the
+// engine returned.
 inline run_outcome run_engine(std::FILE* in, std::FILE* out, std::size_t block,
-                              std::size_t flush_at, drive how, int* result = nullptr)
+                              std::size_t flush_at, drive how,
+                              file_bytes files = file_bytes::as_they_are, int* result = nullptr)
 {
     std::vector<unsigned char> in_buffer(block + input_slack);
     std::vector<unsigned char> out_buffer(flush_at + window_output_room);
-    output_sink sink(out);
-    text_input text_in = make_text_input(in, in_buffer.data(), block, &sink);
+    std::vector<unsigned char> staging(text_write_room(text_piece));
+    output_sink sink = files == file_bytes::as_text
+                           ? output_sink(out, staging.data(), staging.size())
+                           : output_sink(out);
+    text_input text_in = make_text_input(in, in_buffer.data(), block, &sink, files);
     text_output text_out = make_text_output(sink, out_buffer.data(), out_buffer.size(), flush_at);
     const int returned =
         how == drive::one_pass
@@ -88,13 +98,14 @@ inline run_outcome run_engine(std::FILE* in, std::FILE* out, std::size_t block,
 inline std::string condense(const std::string& input, std::int32_t limit,
                             std::size_t block = 256 * 1024, std::size_t flush_at = 4096,
                             instruction_set set = best_instruction_set(),
-                            drive how = drive::one_pass, int* result = nullptr)
+                            drive how = drive::one_pass, file_bytes files = file_bytes::as_they_are,
+                            int* result = nullptr)
 {
     word_limit = limit;
     engine_instructions = set;
     std::FILE* in = stream_of(input);
     std::FILE* out = scratch_file();
-    run_engine(in, out, block, flush_at, how, result);
+    run_engine(in, out, block, flush_at, how, files, result);
     std::string output = contents_of(out);
     std::fclose(in);
     std::fclose(out);

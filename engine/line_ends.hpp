@@ -1,0 +1,31 @@
+#pragma once
+
+// What a Windows text stream does to a file's bytes, done by the program
+// itself over whole blocks: the C runtime does it a byte at a time. Reading,
+// a CR that a LF follows goes, and a 1A ends the text; writing, every LF is
+// stored as CR LF. Every other byte passes as it is.
+
+#include <cstddef>
+
+struct text_read {
+    std::size_t length; // the bytes that stay
+    bool ended;         // a 1A ended the text: it and what follows it went
+};
+
+// Turns the `size` bytes at `bytes` into what a text stream reads from them,
+// in place. A CR at the very end stays: whether a LF follows it is for the
+// caller to know. Nothing at or past bytes + size is read or written.
+text_read text_read_pass(unsigned char* bytes, std::size_t size);
+
+// The room text_write_pass needs for `size` bytes, each of which may be a
+// LF.
+inline constexpr std::size_t text_write_room(std::size_t size)
+{
+    return 2 * size;
+}
+
+// Writes the `size` bytes at `from` to `to` as a text stream stores them,
+// and returns how many bytes that makes. `to` must hold
+// text_write_room(size) bytes; nothing at or past from + size is read, and
+// nothing past the bytes made is written.
+std::size_t text_write_pass(const unsigned char* from, std::size_t size, unsigned char* to);
