@@ -23,5 +23,10 @@ inline constexpr const char* completion = "Periodizzato in %s\n";
 // saturates at the ends of the 32-bit range instead of overflowing.
 std::int32_t parse_limit(const char* text);
 
-// The whole program: arguments, files, messages; returns the exit status.
+// The whole program: arguments (in UTF-8), files, messages; returns the
+// exit status.
 int sfoltitesto_main(int argc, char** argv);
+
+// What the program says and returns when there is not memory enough even
+// for its arguments.
+int sfoltitesto_memory_exhausted();

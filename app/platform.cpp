@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <io.h>
 #include <memory>
-#include <shellapi.h>
 #include <sys/stat.h>
 
 namespace {
@@ -93,46 +92,35 @@ void reserve_standard_streams()
     // program opens: a closed one is not reused here.
 }
 
-bool utf8_arguments(int* argc, char*** argv)
+char** utf8_arguments(int argc, wchar_t** wide)
 {
-    // The narrow arguments are in the ANSI code page and lose what it cannot
-    // hold; the wide ones are the names as typed. They go in one block:
-    // the pointers, then the texts.
-    int count = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (wide == nullptr)
-        return false;
-    std::size_t bytes = sizeof(char*) * (static_cast<std::size_t>(count) + 1);
-    for (int i = 0; i < count; ++i)
+    // One block: the pointers, then the texts.
+    std::size_t bytes = sizeof(char*) * (static_cast<std::size_t>(argc) + 1);
+    for (int i = 0; i < argc; ++i)
         bytes += static_cast<std::size_t>(
             WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr));
     char** args = static_cast<char**>(std::malloc(bytes));
-    if (args == nullptr) {
-        LocalFree(wide);
-        return false;
-    }
-    char* text = reinterpret_cast<char*>(args + count + 1);
+    if (args == nullptr)
+        return nullptr;
+    char* text = reinterpret_cast<char*>(args + argc + 1);
     char* const end = reinterpret_cast<char*>(args) + bytes;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < argc; ++i) {
         args[i] = text;
         text += WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text, static_cast<int>(end - text),
                                     nullptr, nullptr);
     }
-    args[count] = nullptr;
-    LocalFree(wide);
-    *argc = count;
-    *argv = args;
+    args[argc] = nullptr;
     // Names are printed in UTF-8; the console gets its own code page back at exit.
     console_code_page = GetConsoleOutputCP();
     if (console_code_page != 0 && SetConsoleOutputCP(CP_UTF8))
         std::atexit(restore_console);
-    return true;
+    return args;
 }
 
 std::FILE* open_input(const char* name)
 {
     const wide_text wide = widen(name);
-    return wide != nullptr ? _wfopen(wide.get(), L"r") : nullptr;
+    return wide != nullptr ? _wfopen(wide.get(), L"rb") : nullptr;
 }
 
 std::FILE* open_output(const char* name)
@@ -141,14 +129,14 @@ std::FILE* open_output(const char* name)
     if (wide == nullptr)
         return nullptr;
     bool created = false;
-    int fd = _wopen(wide.get(), _O_WRONLY | _O_TEXT);
+    int fd = _wopen(wide.get(), _O_WRONLY | _O_BINARY);
     if (fd < 0 && errno == ENOENT) {
-        fd = _wopen(wide.get(), _O_WRONLY | _O_TEXT | _O_CREAT | _O_EXCL, _S_IREAD | _S_IWRITE);
+        fd = _wopen(wide.get(), _O_WRONLY | _O_BINARY | _O_CREAT | _O_EXCL, _S_IREAD | _S_IWRITE);
         created = fd >= 0;
     }
     if (fd < 0)
         return nullptr;
-    std::FILE* out = _fdopen(fd, "w");
+    std::FILE* out = _fdopen(fd, "wb");
     if (out == nullptr) {
         const int error = errno;
         _close(fd);
@@ -240,12 +228,6 @@ void reserve_standard_streams()
             close(held);
         }
     }
-}
-
-bool utf8_arguments(int*, char***)
-{
-    // The arguments are bytes, and are printed as they came.
-    return true;
 }
 
 std::FILE* open_input(const char* name)

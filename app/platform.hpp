@@ -2,9 +2,21 @@
 
 #include <cstdio>
 
+#include "engine/text_input.hpp"
+
 // What differs between operating systems lives behind these few calls; the
 // rest of the program is standard C++ over the C runtime's streams. None of
 // them throws.
+
+// How the platform's files hold text. Windows files are text streams (CR LF
+// line ends, a 1A ending the text): the program opens them as binary
+// streams and does what a text stream does itself, over whole blocks, where
+// the C runtime would do it a byte at a time.
+#ifdef _WIN32
+inline constexpr file_bytes platform_files = file_bytes::as_text;
+#else
+inline constexpr file_bytes platform_files = file_bytes::as_they_are;
+#endif
 
 // Makes sure that standard input, output and error are open, before any
 // file is: a file opened while one of them is closed would take its place,
@@ -13,14 +25,18 @@
 // and that nothing can wait on when it is named as a file (/dev/stdout).
 void reserve_standard_streams();
 
-// Makes `*argv` the command line in UTF-8, the program name first, where
-// the platform gives it otherwise. False when there is not memory enough.
-bool utf8_arguments(int* argc, char*** argv);
+#ifdef _WIN32
+// The command line in UTF-8 from the wide one the C runtime gives (the names
+// as typed, where the narrow one has only what the ANSI code page holds);
+// null when there is not memory enough.
+char** utf8_arguments(int argc, wchar_t** wide);
+#endif
 
-// Opens a file by its UTF-8 name as a text stream for reading.
+// Opens a file by its UTF-8 name for reading, its bytes as they are.
 std::FILE* open_input(const char* name);
 
-// Opens or creates a file by its UTF-8 name as a text stream for writing,
+// Opens or creates a file by its UTF-8 name for writing, its bytes as they
+// are,
 // from its start, without emptying it: empty_output does that once the run
 // can go on. A file this creates is removed again if the stream cannot be
 // made. On failure errno tells why (ENOMEM: not memory enough).

@@ -7,12 +7,15 @@
 
 #include "app/command_line.hpp"
 #include "app/platform.hpp"
+#include "engine/line_ends.hpp"
 #include "engine/period_transcription.hpp"
 
 namespace {
 
 constexpr std::size_t input_block = 256 * 1024;
 constexpr std::size_t output_block = 128 * 1024;
+// Where the output is stored as a text stream stores it, a piece at a time.
+constexpr std::size_t text_staging = text_write_room(output_block);
 
 void say(const char* format, ...)
 {
@@ -69,8 +72,6 @@ int refuse_input_written_by_console(std::FILE* in)
 
 int sfoltitesto_main(int argc, char** argv)
 {
-    if (!utf8_arguments(&argc, &argv))
-        return fail(memory_error);
     // Asked for, the usage text is no error. Neither form has one argument,
     // so these cannot be taken for a file name.
     if (argc == 2 && (is(argv[1], "--help") || is(argv[1], "-h")))
@@ -110,7 +111,11 @@ int sfoltitesto_main(int argc, char** argv)
         new (std::nothrow) unsigned char[input_block + input_slack]);
     const std::unique_ptr<unsigned char[]> output_buffer(
         new (std::nothrow) unsigned char[output_block]);
-    if (input_buffer == nullptr || output_buffer == nullptr) {
+    const std::unique_ptr<unsigned char[]> staging(
+        platform_files == file_bytes::as_text ? new (std::nothrow) unsigned char[text_staging]
+                                              : nullptr);
+    if (input_buffer == nullptr || output_buffer == nullptr ||
+        (platform_files == file_bytes::as_text && staging == nullptr)) {
         std::fclose(in);
         return fail(memory_error);
     }
@@ -122,7 +127,9 @@ int sfoltitesto_main(int argc, char** argv)
     }
     // The output goes out in large pieces from a buffer of our own.
     std::setvbuf(out, nullptr, _IONBF, 0);
-    output_sink sink(out);
+    output_sink sink = platform_files == file_bytes::as_text
+                           ? output_sink(out, staging.get(), text_staging)
+                           : output_sink(out);
 
     // A fourth argument or more means the user did not use either form, so
     // the limit is not taken from the third.
@@ -140,7 +147,7 @@ int sfoltitesto_main(int argc, char** argv)
         return fail(write_error);
     }
 
-    text_input input = make_text_input(in, input_buffer.get(), input_block, &sink);
+    text_input input = make_text_input(in, input_buffer.get(), input_block, &sink, platform_files);
     text_output output = make_text_output(sink, output_buffer.get(), output_block);
     transcribe_text(input, output);
     flush_output(output);
@@ -158,4 +165,9 @@ int sfoltitesto_main(int argc, char** argv)
     }
     say(completion, output_name);
     return finish(0);
+}
+
+int sfoltitesto_memory_exhausted()
+{
+    return fail(memory_error);
 }
