@@ -14,7 +14,7 @@ for dir in first another/second; do
     (cd "$work/$dir" && cmake --workflow --preset deb && cmake --workflow --preset tarball) \
         >"$work/build.log" 2>&1 || { cat "$work/build.log"; fail "building in $dir"; }
 done
-for artifact in build/release/sfoltitesto_*_amd64.deb build/static/sfoltitesto-*-linux-x86_64.tar.gz; do
+for artifact in build/release/sfoltitesto_*_amd64.deb build/tarball/sfoltitesto-*-linux-x86_64.tar.gz; do
     one=$(ls "$work"/first/$artifact)
     two=$(ls "$work"/another/second/$artifact)
     cmp "$one" "$two" || fail "$(basename "$one") differs between the two builds"
