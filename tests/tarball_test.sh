@@ -24,8 +24,9 @@ mkdir "$work/root"
 tar -xzf "$tarball" -C "$work/root"
 [ "$(ls "$work/root")" = "$name" ] || fail "top folder: $(ls "$work/root")"
 top=$work/root/$name
-[ "$(cd "$top" && ls | sort | tr '\n' ' ')" = "CHANGELOG.md LICENSE README.md sfoltitesto sfoltitesto.1 " ] ||
-    fail "contents: $(ls "$top")"
+[ "$(cd "$top" && find . | LC_ALL=C sort | tr '\n' ' ')" = ". ./CHANGELOG.md ./LICENSE ./README.md \
+./THIRD-PARTY-NOTICES ./it ./it/sfoltitesto.1 ./sfoltitesto ./sfoltitesto.1 ./testo.txt " ] ||
+    fail "contents: $(cd "$top" && find . | LC_ALL=C sort | tr '\n' ' ')"
 # Owned by root, whoever built it.
 tar -tvzf "$tarball" | awk '$2 != "0/0" && $2 != "root/root" { exit 1 }' || fail "owners"
 
@@ -61,11 +62,23 @@ printf 'uno due tre quattro;\n' >"$work/empty/testo.txt"
     [ "$(cat sintesi.txt)" = "$(printf 'uno due;\n;')" ] || fail "$(cat sintesi.txt)"
     [ "$("$@" --version)" = "sfoltitesto $version" ] || fail "--version"
 )
-head -n 1 "$top/sfoltitesto.1" | grep -q "sfoltitesto $version" || fail "manual page version"
-if command -v groff >/dev/null; then
-    warnings=$(groff -ww -man -Tutf8 -K utf8 "$top/sfoltitesto.1" 2>&1 >/dev/null)
-    [ -z "$warnings" ] || fail "manual page: $warnings"
-fi
+for page in sfoltitesto.1 it/sfoltitesto.1; do
+    head -n 1 "$top/$page" | grep -q "sfoltitesto $version" || fail "$page: version"
+    if command -v groff >/dev/null; then
+        warnings=$(groff -ww -man -Tutf8 -K utf8 "$top/$page" 2>&1 >/dev/null)
+        [ -z "$warnings" ] || fail "$page: $warnings"
+    fi
+done
+grep -q '^\.SH "STATO D' "$top/it/sfoltitesto.1" || fail "it/sfoltitesto.1 is not the Italian page"
+
+# The notices of the libraries linked in: each named with the Debian package
+# it came from and its sources, and the texts the LGPL asks to go with it.
+notices=$top/THIRD-PARTY-NOTICES
+for library in "GNU C Library" libstdc++ libgcc "GNU Lesser General Public License" \
+    "Runtime Library Exception" "apt-get source .*glibc=[0-9]" "apt-get source .*gcc-[0-9]*=[0-9]" \
+    "GNU LESSER GENERAL PUBLIC LICENSE" "Redistributions in binary form must reproduce"; do
+    grep -q "$library" "$notices" || fail "THIRD-PARTY-NOTICES does not name $library"
+done
 
 # The best build of the engine this processor runs, as the processor says.
 case $processor in
