@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,9 @@ int fail(const char* message)
     return finish(1);
 }
 
-int usage(int status)
+int usage(int status, std::span<const char* const> lines = usage_lines)
 {
-    for (const char* line : usage_lines)
+    for (const char* line : lines)
         say("%s", line);
     return finish(status);
 }
@@ -57,7 +58,7 @@ int sfoltitesto_main(int argc, char** argv)
     // Asked for, the usage text is no error. Neither form has one argument,
     // so these cannot be taken for a file name.
     if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h"))
-        return usage(0);
+        return usage(0, help_lines);
     if (args.size() == 2 && args[1] == "--version") {
         say("sfoltitesto %s\n", SFOLTITESTO_VERSION);
         return finish(0);
