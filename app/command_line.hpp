@@ -9,6 +9,15 @@ inline constexpr const char* usage_lines[] = {
     "\nLegge il file di input <nomefile1> e ne trascrive il contenuto\n",
     "nel file <nomefile2>, evidenziando le prime n parole (7 se non specificato)\n\n\n",
 };
+// Asked for, the usage text also names the forms that ask for it.
+inline constexpr const char* help_lines[] = {
+    usage_lines[0],
+    usage_lines[1],
+    "oppure:\nsfoltitesto --help | -h | --version\n",
+    "\nCon --help o -h mostra questo testo, con --version la versione\n",
+    usage_lines[2],
+    usage_lines[3],
+};
 inline constexpr const char* input_open_error = "Errore apertura file input\n";
 inline constexpr const char* output_open_error = "Errore apertura file output\n";
 inline constexpr const char* read_error = "Errore lettura file input\n";

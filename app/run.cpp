@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <span>
 
 #include "app/command_line.hpp"
 #include "app/platform.hpp"
@@ -40,9 +41,9 @@ int fail(const char* message)
     return finish(1);
 }
 
-int usage(int status)
+int usage(int status, std::span<const char* const> lines = usage_lines)
 {
-    for (const char* line : usage_lines)
+    for (const char* line : lines)
         say("%s", line);
     return finish(status);
 }
@@ -75,7 +76,7 @@ int sfoltitesto_main(int argc, char** argv)
     // Asked for, the usage text is no error. Neither form has one argument,
     // so these cannot be taken for a file name.
     if (argc == 2 && (is(argv[1], "--help") || is(argv[1], "-h")))
-        return usage(0);
+        return usage(0, help_lines);
     if (argc == 2 && is(argv[1], "--version")) {
         say("sfoltitesto %s\n", SFOLTITESTO_VERSION);
         return finish(0);

@@ -39,6 +39,13 @@ const std::string usage = "\nUtilizzo:\nsfoltitesto nomefile1 nomefile2\n"
                           "\nLegge il file di input <nomefile1> e ne trascrive il contenuto\n"
                           "nel file <nomefile2>, evidenziando le prime n parole (7 se non "
                           "specificato)\n\n\n";
+const std::string help = "\nUtilizzo:\nsfoltitesto nomefile1 nomefile2\n"
+                         "oppure:\nsfoltitesto nomefile1 nomefile2 n\n"
+                         "oppure:\nsfoltitesto --help | -h | --version\n"
+                         "\nCon --help o -h mostra questo testo, con --version la versione\n"
+                         "\nLegge il file di input <nomefile1> e ne trascrive il contenuto\n"
+                         "nel file <nomefile2>, evidenziando le prime n parole (7 se non "
+                         "specificato)\n\n\n";
 
 std::string announced(const std::string& in, const std::string& out, long limit)
 {
@@ -196,8 +203,8 @@ struct table_case {
 const table_case table_cases[] = {
     {"no arguments", {}, "a;", 1, std::nullopt, std::nullopt, usage},
     {"one argument", {"IN"}, "a;", 1, std::nullopt, std::nullopt, usage},
-    {"help asked for", {"--help"}, "a;", 0, std::nullopt, std::nullopt, usage},
-    {"help asked for briefly", {"-h"}, "a;", 0, std::nullopt, std::nullopt, usage},
+    {"help asked for", {"--help"}, "a;", 0, std::nullopt, std::nullopt, help},
+    {"help asked for briefly", {"-h"}, "a;", 0, std::nullopt, std::nullopt, help},
     {"version",
      {"--version"},
      "a;",

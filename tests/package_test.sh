@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds the Debian package from the build folder $1 (version $2, for
 # architecture $3), runs lintian on it, unpacks it into a scratch root, checks
-# its fields, and runs the installed program on the installed sample, through
-# the emulator given after that if any.
+# its fields and files, and runs the installed program on the installed
+# sample, through the emulator given after that if any; checks what `cmake
+# --install` installs from the same build.
 set -eu
 build=$1
 version=$2
@@ -34,10 +35,15 @@ fi
 
 dpkg -x "$deb" "$work/root"
 doc=usr/share/doc/sfoltitesto
-for f in usr/bin/sfoltitesto usr/share/man/man1/sfoltitesto.1.gz usr/share/man/it/man1/sfoltitesto.1.gz \
-    $doc/README.md $doc/testo.txt $doc/copyright $doc/changelog.gz; do
-    [ -e "$work/root/$f" ] || fail "missing from the package: $f"
-done
+files() { (cd "$1" && find . -type f | LC_ALL=C sort | tr '\n' ' '); }
+[ "$(files "$work/root")" = "./usr/bin/sfoltitesto ./$doc/README.md ./$doc/changelog.gz ./$doc/copyright \
+./$doc/testo.txt ./usr/share/man/it/man1/sfoltitesto.1.gz ./usr/share/man/man1/sfoltitesto.1.gz " ] ||
+    fail "the package holds: $(files "$work/root")"
+# Installed elsewhere, the licence and changelog are the project's own files.
+cmake --install "$build" --prefix "$work/install/usr" >"$work/install.log" || { cat "$work/install.log"; exit 1; }
+[ "$(files "$work/install")" = "./usr/bin/sfoltitesto ./$doc/CHANGELOG.md ./$doc/LICENSE ./$doc/README.md \
+./$doc/testo.txt ./usr/share/man/it/man1/sfoltitesto.1.gz ./usr/share/man/man1/sfoltitesto.1.gz " ] ||
+    fail "cmake --install installs: $(files "$work/install")"
 head -n 1 "$work/root/$doc/copyright" | grep -q 'copyright-format/1.0' || fail "copyright format"
 zcat "$work/root/$doc/changelog.gz" | head -n 1 | grep -q "^sfoltitesto ($version)" || fail "changelog"
 
