@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string>
 
+#include "reference/text_streams.hpp"
 #include "stream_support.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -21,19 +22,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t flush_at = data[2] < 128 ? data[2] : 192 + 4 * std::size_t{data[2]};
     const std::string input(reinterpret_cast<const char*>(data) + 3, size - 3);
 
-    const std::string expected = condense_reference(input, limit);
+    const std::string plain = condense_reference(input, limit);
+    // The same bytes as a Windows text file, read and written as a text
+    // stream does it.
+    const std::string text =
+        reference::stored_as_text(condense_reference(reference::read_as_text(input), limit));
     for (const instruction_set set : runnable_instruction_sets()) {
         for (const drive how : {drive::one_pass, drive::alternating}) {
-            const std::string got = condense(input, limit, block, flush_at, set, how);
-            if (got != expected) {
-                std::fprintf(stderr,
-                             "limit %d, block %zu, flush at %zu, instructions %s, %s\n"
-                             "input    %s\nexpected %s\ngot      %s\n",
-                             static_cast<int>(limit), block, flush_at, name_of(set),
-                             how == drive::one_pass ? "one pass" : "alternating",
-                             escaped(input).c_str(), escaped(expected).c_str(),
-                             escaped(got).c_str());
-                std::abort();
+            for (const file_bytes files : {file_bytes::as_they_are, file_bytes::as_text}) {
+                const std::string& expected = files == file_bytes::as_text ? text : plain;
+                const std::string got = condense(input, limit, block, flush_at, set, how, files);
+                if (got != expected) {
+                    std::fprintf(stderr,
+                                 "limit %d, block %zu, flush at %zu, instructions %s, %s%s\n"
+                                 "input    %s\nexpected %s\ngot      %s\n",
+                                 static_cast<int>(limit), block, flush_at, name_of(set),
+                                 how == drive::one_pass ? "one pass" : "alternating",
+                                 files == file_bytes::as_text ? ", as text" : "",
+                                 escaped(input).c_str(), escaped(expected).c_str(),
+                                 escaped(got).c_str());
+                    std::abort();
+                }
             }
         }
     }
