@@ -7,6 +7,7 @@
 
 #include "engine/avx2_constants.hpp"
 #include "engine/engine_build.hpp"
+#include "engine/vector_masks.hpp"
 
 namespace {
 
@@ -28,13 +29,6 @@ struct avx2 {
         return _mm256_cmpeq_epi8(_mm256_shuffle_epi8(table, x), x);
     }
 
-    // One bit per byte of the two halves of a window.
-    SFOLTITESTO_AVX2 static std::uint64_t bits(__m256i low, __m256i high)
-    {
-        return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(low))} |
-               std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(high))} << 32;
-    }
-
     // C0-F7 is the signed range below -72 once 40 is taken off.
     SFOLTITESTO_AVX2 static __m256i lead(__m256i x)
     {
@@ -47,9 +41,9 @@ struct avx2 {
         const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
         const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
         window_masks m;
-        m.separators = bits(separators(low), separators(high));
-        m.semicolons = bits(_mm256_cmpeq_epi8(low, constant(avx2_bytes.semicolon)),
-                            _mm256_cmpeq_epi8(high, constant(avx2_bytes.semicolon)));
+        m.separators = mask_of(separators(low), separators(high));
+        m.semicolons = mask_of(_mm256_cmpeq_epi8(low, constant(avx2_bytes.semicolon)),
+                               _mm256_cmpeq_epi8(high, constant(avx2_bytes.semicolon)));
         // Most windows of most texts hold no byte from 80 up, so no lead byte.
         if (_mm256_movemask_epi8(_mm256_or_si256(low, high)) == 0)
             return m;
@@ -59,10 +53,10 @@ struct avx2 {
         const __m256i high_lead = lead(high);
         const __m256i low_long = _mm256_and_si256(low_lead, _mm256_slli_epi16(low, 2));
         const __m256i high_long = _mm256_and_si256(high_lead, _mm256_slli_epi16(high, 2));
-        m.leads = bits(low_lead, high_lead);
-        m.long_leads = bits(low_long, high_long);
-        m.four_leads = bits(_mm256_and_si256(low_long, _mm256_slli_epi16(low, 3)),
-                            _mm256_and_si256(high_long, _mm256_slli_epi16(high, 3)));
+        m.leads = mask_of(low_lead, high_lead);
+        m.long_leads = mask_of(low_long, high_long);
+        m.four_leads = mask_of(_mm256_and_si256(low_long, _mm256_slli_epi16(low, 3)),
+                               _mm256_and_si256(high_long, _mm256_slli_epi16(high, 3)));
         return m;
     }
 

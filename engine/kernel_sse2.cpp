@@ -5,6 +5,7 @@
 #include <emmintrin.h>
 
 #include "engine/engine_build.hpp"
+#include "engine/vector_masks.hpp"
 
 namespace {
 
@@ -22,14 +23,6 @@ struct sse2 {
             _mm_cmpeq_epi8(_mm_or_si128(x, splat(1)), splat('\r')));
     }
 
-    static std::uint64_t bits(const __m128i (&v)[4])
-    {
-        std::uint64_t m = 0;
-        for (unsigned i = 0; i < 4; ++i)
-            m |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(v[i]))} << (16 * i);
-        return m;
-    }
-
     static window_masks classify(const unsigned char* p)
     {
         __m128i x[4], separator[4], semicolon[4];
@@ -39,8 +32,8 @@ struct sse2 {
             semicolon[i] = _mm_cmpeq_epi8(x[i], splat(';'));
         }
         window_masks m;
-        m.separators = bits(separator);
-        m.semicolons = bits(semicolon);
+        m.separators = mask_of(separator);
+        m.semicolons = mask_of(semicolon);
         // Most windows of most texts hold no byte from 80 up, so no lead byte.
         const __m128i any = _mm_or_si128(_mm_or_si128(x[0], x[1]), _mm_or_si128(x[2], x[3]));
         if (_mm_movemask_epi8(any) == 0)
@@ -54,9 +47,9 @@ struct sse2 {
             long_lead[i] = _mm_and_si128(lead[i], _mm_slli_epi16(x[i], 2));
             four_lead[i] = _mm_and_si128(long_lead[i], _mm_slli_epi16(x[i], 3));
         }
-        m.leads = bits(lead);
-        m.long_leads = bits(long_lead);
-        m.four_leads = bits(four_lead);
+        m.leads = mask_of(lead);
+        m.long_leads = mask_of(long_lead);
+        m.four_leads = mask_of(four_lead);
         return m;
     }
 

@@ -6,6 +6,7 @@
 #include "engine/bits.hpp"
 #include "engine/geometry.hpp"
 #include "engine/instruction_sets.hpp"
+#include "engine/vector_masks.hpp"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -111,14 +112,6 @@ struct sse2 {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x);
     }
 
-    static std::uint64_t mask_of(const __m128i (&v)[4])
-    {
-        std::uint64_t m = 0;
-        for (unsigned i = 0; i < 4; ++i)
-            m |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(v[i]))} << (16 * i);
-        return m;
-    }
-
     static read_marks read_marks_of(const unsigned char* in)
     {
         read_marks m;
@@ -212,12 +205,6 @@ struct avx2 {
     SFOLTITESTO_AVX2 static void store(unsigned char* p, __m256i x)
     {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), x);
-    }
-
-    SFOLTITESTO_AVX2 static std::uint64_t mask_of(__m256i low, __m256i high)
-    {
-        return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(low))} |
-               std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(high))} << 32;
     }
 
     SFOLTITESTO_AVX2 static read_marks read_marks_of(const unsigned char* in)
