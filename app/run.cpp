@@ -1,9 +1,9 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <span>
 
 #include "app/command_line.hpp"
@@ -17,6 +17,21 @@ constexpr std::size_t input_block = 256 * 1024;
 constexpr std::size_t output_block = 128 * 1024;
 // Where the output is stored as a text stream stores it, a piece at a time.
 constexpr std::size_t text_staging = text_write_room(output_block);
+
+// The buffers come from malloc: the program needs no C++ runtime library,
+// whose loading would cost a small text's run more than its work.
+struct free_memory {
+    void operator()(void* p) const
+    {
+        std::free(p);
+    }
+};
+using buffer = std::unique_ptr<unsigned char[], free_memory>;
+
+buffer allocate(std::size_t size)
+{
+    return buffer(static_cast<unsigned char*>(std::malloc(size)));
+}
 
 void say(const char* format, ...)
 {
@@ -108,13 +123,9 @@ int sfoltitesto_main(int argc, char** argv)
     }
     // Large blocks make the run cost about what copying the file costs, and
     // the memory stays the same whatever the size of the input.
-    const std::unique_ptr<unsigned char[]> input_buffer(
-        new (std::nothrow) unsigned char[input_block + input_slack]);
-    const std::unique_ptr<unsigned char[]> output_buffer(
-        new (std::nothrow) unsigned char[output_block]);
-    const std::unique_ptr<unsigned char[]> staging(
-        platform_files == file_bytes::as_text ? new (std::nothrow) unsigned char[text_staging]
-                                              : nullptr);
+    const buffer input_buffer = allocate(input_block + input_slack);
+    const buffer output_buffer = allocate(output_block);
+    const buffer staging = platform_files == file_bytes::as_text ? allocate(text_staging) : nullptr;
     if (input_buffer == nullptr || output_buffer == nullptr ||
         (platform_files == file_bytes::as_text && staging == nullptr)) {
         std::fclose(in);

@@ -4,58 +4,39 @@
 
 #include "engine/kernel.hpp"
 
-namespace {
+// glibc asks the processor what it has as the program starts and keeps the
+// answers; GCC's own asking (__builtin_cpu_init) would ask again, and in a
+// virtual machine each question costs microseconds, a tenth of a small
+// text's run all told.
+#if defined(__x86_64__) && defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
+#include <sys/platform/x86.h>
+#define SFOLTITESTO_CPU_HAS(feature, name) CPU_FEATURE_ACTIVE(feature)
+#elif defined(__x86_64__)
+#define SFOLTITESTO_CPU_HAS(feature, name) (__builtin_cpu_init(), __builtin_cpu_supports(name))
+#endif
 
-// The builds this processor runs, the best last. Kept without allocating:
-// the engine's build is chosen before main, where a failure to allocate
-// could only abort.
-struct runnable_sets {
-    instruction_set sets[3] = {};
-    std::size_t count = 0;
-
-    void add(instruction_set set)
-    {
-        sets[count++] = set;
-    }
-};
-
-// Asked once, before main: the processor does not change under us. The bit
-// instructions come with AVX2 on every processor made, but a virtual machine
-// may hide one of them, so each is asked for.
-runnable_sets detect()
+// The bit instructions come with AVX2 on every processor made, but a virtual
+// machine may hide one of them, so each is asked for. Asking is reading what
+// the C runtime found at start, so nothing is kept here.
+instruction_sets runnable_instruction_sets()
 {
-    runnable_sets runnable;
-    runnable.add(instruction_set::portable);
+    instruction_sets runnable;
+    const auto add = [&runnable](instruction_set set) { runnable.sets[runnable.count++] = set; };
+    add(instruction_set::portable);
 #if defined(__x86_64__)
-    runnable.add(instruction_set::sse2);
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-        __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt"))
-        runnable.add(instruction_set::avx2);
+    add(instruction_set::sse2);
+    if (SFOLTITESTO_CPU_HAS(AVX2, "avx2") && SFOLTITESTO_CPU_HAS(BMI1, "bmi") &&
+        SFOLTITESTO_CPU_HAS(BMI2, "bmi2") && SFOLTITESTO_CPU_HAS(POPCNT, "popcnt"))
+        add(instruction_set::avx2);
 #elif defined(__aarch64__)
-    runnable.add(instruction_set::neon);
+    add(instruction_set::neon);
 #endif
     return runnable;
 }
 
-const runnable_sets& runnable()
-{
-    static const runnable_sets sets = detect();
-    return sets;
-}
-
-} // namespace
-
-std::vector<instruction_set> runnable_instruction_sets()
-{
-    const runnable_sets& r = runnable();
-    return {r.sets, r.sets + r.count};
-}
-
 instruction_set best_instruction_set()
 {
-    const runnable_sets& r = runnable();
-    return r.sets[r.count - 1];
+    return runnable_instruction_sets().back();
 }
 
 instruction_set engine_instructions = best_instruction_set();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <vector>
+#include <cstddef>
 
 #include "engine/window_masks.hpp"
 
@@ -9,8 +9,27 @@
 // (BMI1, BMI2, POPCNT), NEON (every arm64 has it).
 enum class instruction_set { portable, sse2, avx2, neon };
 
-// The builds this processor can run, the best last.
-std::vector<instruction_set> runnable_instruction_sets();
+// The builds this processor can run, the best last: a value to iterate,
+// so that asking needs neither memory nor a guarded static.
+struct instruction_sets {
+    instruction_set sets[3] = {};
+    std::size_t count = 0;
+
+    const instruction_set* begin() const
+    {
+        return sets;
+    }
+    const instruction_set* end() const
+    {
+        return sets + count;
+    }
+    instruction_set back() const
+    {
+        return sets[count - 1];
+    }
+};
+
+instruction_sets runnable_instruction_sets();
 instruction_set best_instruction_set();
 const char* name_of(instruction_set set);
 
