@@ -1,6 +1,7 @@
 #include "app/platform.hpp"
 
 #include <cerrno>
+#include <cstring>
 
 #ifdef _WIN32
 
@@ -56,34 +57,6 @@ bool is_disk_file(HANDLE file)
     return file != INVALID_HANDLE_VALUE && GetFileType(file) == FILE_TYPE_DISK;
 }
 
-// Whether two handles are the same file (not a folder). Wine cannot read
-// the whole identity of a handle it made from a standard stream of the
-// shell that started it (`wine sfoltitesto.exe ... >> file`): its file's
-// number can be read, and its volume is then 0.
-bool same_file(HANDLE a, HANDLE b)
-{
-    if (!is_disk_file(a) || !is_disk_file(b))
-        return false;
-    BY_HANDLE_FILE_INFORMATION x;
-    BY_HANDLE_FILE_INFORMATION y;
-    if (GetFileInformationByHandle(a, &x) != 0 && GetFileInformationByHandle(b, &y) != 0)
-        return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
-               x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow &&
-               (x.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    FILE_ID_INFO x_id;
-    FILE_ID_INFO y_id;
-    FILE_BASIC_INFO basic;
-    if (GetFileInformationByHandleEx(a, FileIdInfo, &x_id, sizeof x_id) == 0 ||
-        GetFileInformationByHandleEx(b, FileIdInfo, &y_id, sizeof y_id) == 0)
-        return false;
-    const bool same_volume = x_id.VolumeSerialNumber == y_id.VolumeSerialNumber ||
-                             x_id.VolumeSerialNumber == 0 || y_id.VolumeSerialNumber == 0;
-    const bool folder = GetFileInformationByHandleEx(b, FileBasicInfo, &basic, sizeof basic) != 0 &&
-                        (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    return same_volume && !folder &&
-           std::memcmp(&x_id.FileId, &y_id.FileId, sizeof x_id.FileId) == 0;
-}
-
 } // namespace
 
 void reserve_standard_streams()
@@ -128,11 +101,20 @@ std::FILE* open_output(const char* name)
     const wide_text wide = widen(name);
     if (wide == nullptr)
         return nullptr;
+    // Open what is there; else create it, and only then is it ours to
+    // remove. Another process may create it in between: open that one. A
+    // link to a file not yet there exists but opens nothing: create the
+    // file it leads to, which cannot be told from one made in between, so
+    // it is not removed.
     bool created = false;
     int fd = _wopen(wide.get(), _O_WRONLY | _O_BINARY);
     if (fd < 0 && errno == ENOENT) {
         fd = _wopen(wide.get(), _O_WRONLY | _O_BINARY | _O_CREAT | _O_EXCL, _S_IREAD | _S_IWRITE);
         created = fd >= 0;
+        if (fd < 0 && errno == EEXIST)
+            fd = _wopen(wide.get(), _O_WRONLY | _O_BINARY);
+        if (fd < 0 && errno == ENOENT)
+            fd = _wopen(wide.get(), _O_WRONLY | _O_BINARY | _O_CREAT, _S_IREAD | _S_IWRITE);
     }
     if (fd < 0)
         return nullptr;
@@ -147,50 +129,53 @@ std::FILE* open_output(const char* name)
     return out;
 }
 
-bool empty_output(std::FILE* out)
+// Wine cannot read the whole identity of a handle it made from a standard
+// stream of the shell that started it (`wine sfoltitesto.exe ... >> file`):
+// its file's number can be read, and its volume is then 0.
+file_facts facts_of(std::FILE* stream)
 {
-    return !is_disk_file(handle_of(out)) || _chsize(_fileno(out), 0) == 0;
-}
-
-bool is_directory(std::FILE* file)
-{
+    file_facts file;
+    const HANDLE handle = handle_of(stream);
+    if (!is_disk_file(handle))
+        return file;
     BY_HANDLE_FILE_INFORMATION info;
-    const HANDLE handle = handle_of(file);
-    return is_disk_file(handle) && GetFileInformationByHandle(handle, &info) != 0 &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    FILE_ID_INFO id;
+    FILE_STANDARD_INFO standard;
+    if (GetFileInformationByHandle(handle, &info) != 0) {
+        file.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        file.size = static_cast<std::int64_t>(
+            (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+        file.numbered = true;
+        file.volume = info.dwVolumeSerialNumber;
+        file.number = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    } else if (GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) !=
+               0) {
+        file.directory = standard.Directory != 0;
+        file.size = standard.EndOfFile.QuadPart;
+    }
+    if (GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id) != 0) {
+        file.identified = true;
+        file.id_volume = id.VolumeSerialNumber;
+        static_assert(sizeof id.FileId == sizeof file.id);
+        std::memcpy(file.id, &id.FileId, sizeof file.id);
+    }
+    file.regular = !file.directory;
+    return file;
 }
 
-bool is_same_regular_file(std::FILE* stream, const char* name)
+bool empty_output(std::FILE* out, const file_facts& file)
 {
-    // The C runtime shares files freely here, so the platform would not
-    // refuse to truncate the file being read: compare the files themselves.
-    const wide_text wide = widen(name);
-    if (wide == nullptr)
-        return false;
-    const HANDLE named =
-        CreateFileW(wide.get(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    const bool same = same_file(handle_of(stream), named);
-    if (named != INVALID_HANDLE_VALUE)
-        CloseHandle(named);
-    return same;
+    return !file.regular || file.size == 0 || _chsize(_fileno(out), 0) == 0;
 }
 
-bool are_same_regular_file(std::FILE* a, std::FILE* b)
+bool writes_after_contents(std::FILE* stream, const file_facts& file)
 {
-    return same_file(handle_of(a), handle_of(b));
-}
-
-bool writes_after_contents(std::FILE* stream)
-{
-    const HANDLE file = handle_of(stream);
     LARGE_INTEGER at;
-    LARGE_INTEGER size;
-    if (!is_disk_file(file))
+    if (!file.regular)
         return true;
     at.QuadPart = 0;
-    return SetFilePointerEx(file, at, &at, FILE_CURRENT) != 0 && GetFileSizeEx(file, &size) != 0 &&
-           at.QuadPart >= size.QuadPart;
+    return SetFilePointerEx(handle_of(stream), at, &at, FILE_CURRENT) != 0 &&
+           at.QuadPart >= file.size;
 }
 
 #else
@@ -198,15 +183,6 @@ bool writes_after_contents(std::FILE* stream)
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-bool regular_file(int fd, struct stat* info)
-{
-    return fstat(fd, info) == 0 && S_ISREG(info->st_mode);
-}
-
-} // namespace
 
 void reserve_standard_streams()
 {
@@ -237,11 +213,20 @@ std::FILE* open_input(const char* name)
 
 std::FILE* open_output(const char* name)
 {
+    // Open what is there; else create it, and only then is it ours to
+    // remove. Another process may create it in between: open that one. A
+    // link to a file not yet there exists but opens nothing (O_EXCL does
+    // not follow it): create the file it leads to, which cannot be told
+    // from one made in between, so it is not removed.
     bool created = false;
     int fd = open(name, O_WRONLY | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
         fd = open(name, O_WRONLY | O_CLOEXEC | O_CREAT | O_EXCL, 0666);
         created = fd >= 0;
+        if (fd < 0 && errno == EEXIST)
+            fd = open(name, O_WRONLY | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT)
+            fd = open(name, O_WRONLY | O_CLOEXEC | O_CREAT, 0666);
     }
     if (fd < 0)
         return nullptr;
@@ -256,45 +241,47 @@ std::FILE* open_output(const char* name)
     return out;
 }
 
-bool empty_output(std::FILE* out)
+file_facts facts_of(std::FILE* stream)
 {
     struct stat info {};
-    return !regular_file(fileno(out), &info) || ftruncate(fileno(out), 0) == 0;
+    file_facts file;
+    if (fstat(fileno(stream), &info) != 0)
+        return file;
+    file.regular = S_ISREG(info.st_mode);
+    file.directory = S_ISDIR(info.st_mode);
+    file.size = static_cast<std::int64_t>(info.st_size);
+    file.numbered = true;
+    file.volume = static_cast<std::uint64_t>(info.st_dev);
+    file.number = static_cast<std::uint64_t>(info.st_ino);
+    return file;
 }
 
-bool is_directory(std::FILE* file)
+bool empty_output(std::FILE* out, const file_facts& file)
 {
-    struct stat info {};
-    return fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
+    return !file.regular || file.size == 0 || ftruncate(fileno(out), 0) == 0;
 }
 
-bool is_same_regular_file(std::FILE* stream, const char* name)
-{
-    struct stat opened {};
-    struct stat named {};
-    return regular_file(fileno(stream), &opened) && stat(name, &named) == 0 &&
-           S_ISREG(named.st_mode) && opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
-}
-
-bool are_same_regular_file(std::FILE* a, std::FILE* b)
-{
-    struct stat x {};
-    struct stat y {};
-    return regular_file(fileno(a), &x) && regular_file(fileno(b), &y) && x.st_dev == y.st_dev &&
-           x.st_ino == y.st_ino;
-}
-
-bool writes_after_contents(std::FILE* stream)
+bool writes_after_contents(std::FILE* stream, const file_facts& file)
 {
     const int fd = fileno(stream);
-    struct stat info {};
-    if (!regular_file(fd, &info))
+    if (!file.regular)
         return true;
     const int flags = fcntl(fd, F_GETFL);
     if (flags != -1 && (flags & O_APPEND) != 0)
         return true;
     const off_t at = lseek(fd, 0, SEEK_CUR);
-    return at >= 0 && at >= info.st_size;
+    return at >= 0 && at >= file.size;
 }
 
 #endif
+
+bool same_regular_file(const file_facts& a, const file_facts& b)
+{
+    if (!a.regular || !b.regular)
+        return false;
+    if (a.numbered && b.numbered)
+        return a.volume == b.volume && a.number == b.number;
+    return a.identified && b.identified &&
+           (a.id_volume == b.id_volume || a.id_volume == 0 || b.id_volume == 0) &&
+           std::memcmp(a.id, b.id, sizeof a.id) == 0;
+}

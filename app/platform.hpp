@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 #include "engine/text_input.hpp"
@@ -36,26 +37,41 @@ char** utf8_arguments(int argc, wchar_t** wide);
 std::FILE* open_input(const char* name);
 
 // Opens or creates a file by its UTF-8 name for writing, its bytes as they
-// are,
-// from its start, without emptying it: empty_output does that once the run
-// can go on. A file this creates is removed again if the stream cannot be
-// made. On failure errno tells why (ENOMEM: not memory enough).
+// are, from its start, without emptying it: empty_output does that once the
+// run can go on. A name that leads to no file yet (a link to a file not yet
+// there) creates it where it leads. A file this creates is removed again if
+// the stream cannot be made. On failure errno tells why (ENOMEM: not memory
+// enough).
 std::FILE* open_output(const char* name);
 
-// Empties the file `out` writes to, if it is one that holds its contents
-// (a regular file); false if that fails.
-bool empty_output(std::FILE* out);
+// What the run needs to know of the file behind an open stream, asked of
+// the system once: every check is made on the file opened, never on a name
+// looked up before, which another process could point elsewhere meanwhile.
+struct file_facts {
+    bool regular = false;   // a file that holds its contents
+    bool directory = false; // opens, but cannot be read
+    std::int64_t size = 0;
+    // Which file it is, where the system could tell: the volume and the
+    // file's number on it, by either of two ways of asking (Windows may
+    // answer one and not the other; wine gives no volume for the shell's
+    // streams, 0).
+    bool numbered = false;
+    std::uint64_t volume = 0;
+    std::uint64_t number = 0;
+    bool identified = false;
+    std::uint64_t id_volume = 0;
+    unsigned char id[16] = {};
+};
+file_facts facts_of(std::FILE* stream);
 
-// True when the open stream is a directory, which opens but cannot be read.
-bool is_directory(std::FILE* file);
+// True when the two are the same regular file.
+bool same_regular_file(const file_facts& a, const file_facts& b);
 
-// True when `name` is the regular file that `stream` reads or writes, under
-// any name (a link, another spelling of the path).
-bool is_same_regular_file(std::FILE* stream, const char* name);
+// Empties the file `out` writes to, if it is one that holds contents and
+// it is not empty already; false if that fails.
+bool empty_output(std::FILE* out, const file_facts& file);
 
-// True when the two streams read or write the same regular file.
-bool are_same_regular_file(std::FILE* a, std::FILE* b);
-
-// True when writing to `stream` adds after its file's contents (it appends,
-// or stands at the end), as it always does on anything but a regular file.
-bool writes_after_contents(std::FILE* stream);
+// True when writing to `stream`, whose file is `file`, adds after its
+// contents (it appends, or stands at the end), as it always does on
+// anything but a regular file.
+bool writes_after_contents(std::FILE* stream, const file_facts& file);

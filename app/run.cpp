@@ -68,19 +68,21 @@ bool is(const char* argument, const char* text)
     return std::strcmp(argument, text) == 0;
 }
 
-// Refuses the input that standard output writes to. The message goes where
-// it harms nothing: to standard output where it adds after the text, else
-// to standard error, unless that writes over the text too.
-int refuse_input_written_by_console(std::FILE* in)
+// Refuses the run, which leaves `kept` as it is. The message goes where it
+// harms nothing: to standard output, unless that writes over `kept`; else
+// to standard error, unless that does too; else nowhere, and the status
+// says it.
+int refuse(const char* message, const file_facts& kept, const file_facts& console)
 {
-    std::FILE* const told = writes_after_contents(stdout) ? stdout
-                            : !are_same_regular_file(in, stderr) || writes_after_contents(stderr)
-                                ? stderr
-                                : nullptr;
-    std::fclose(in);
+    std::FILE* told = stdout;
+    if (same_regular_file(kept, console) && !writes_after_contents(stdout, console)) {
+        const file_facts errors = facts_of(stderr);
+        told = !same_regular_file(kept, errors) || writes_after_contents(stderr, errors) ? stderr
+                                                                                         : nullptr;
+    }
     if (told == nullptr)
         return 1;
-    std::fputs(input_open_error, told);
+    std::fputs(message, told);
     return told == stdout ? finish(1) : 1;
 }
 
@@ -101,25 +103,26 @@ int sfoltitesto_main(int argc, char** argv)
     const char* const input_name = argv[1];
     const char* const output_name = argv[2];
 
-    // Everything that could refuse the run is checked before the output is
-    // opened, and the output is emptied only once the run is under way.
+    // Whatever could refuse the run is checked before the output is
+    // created, but for what only the opened output can tell; the output is
+    // emptied only once the run is under way.
     std::FILE* in = open_input(input_name);
     if (in == nullptr)
         return fail(errno == ENOMEM ? memory_error : input_open_error);
-    if (is_directory(in)) {
+    // The engine reads in large blocks of its own: the stream needs no
+    // buffer, nor to ask about the file to size one.
+    std::setvbuf(in, nullptr, _IONBF, 0);
+    const file_facts input_file = facts_of(in);
+    if (input_file.directory) {
         std::fclose(in);
         return fail(input_open_error);
     }
     // Standard output writing into the input would feed the run its own
     // lines, or write them over the text before it is read.
-    if (are_same_regular_file(in, stdout))
-        return refuse_input_written_by_console(in);
-    // Nor may the output be the input, or the file that standard output
-    // writes to: it would be emptied, and the console lines written over the
-    // result.
-    if (is_same_regular_file(in, output_name) || is_same_regular_file(stdout, output_name)) {
+    const file_facts console = facts_of(stdout);
+    if (same_regular_file(input_file, console)) {
         std::fclose(in);
-        return fail(output_open_error);
+        return refuse(input_open_error, input_file, console);
     }
     // Large blocks make the run cost about what copying the file costs, and
     // the memory stays the same whatever the size of the input.
@@ -137,6 +140,16 @@ int sfoltitesto_main(int argc, char** argv)
         std::fclose(in);
         return fail(no_memory ? memory_error : output_open_error);
     }
+    // Nor may the output be the input, or the file that standard output
+    // writes to: it would be emptied, and the console lines written over the
+    // result. What was opened is what counts, whatever the name led to when
+    // it was looked up.
+    const file_facts output_file = facts_of(out);
+    if (same_regular_file(output_file, input_file) || same_regular_file(output_file, console)) {
+        std::fclose(out);
+        std::fclose(in);
+        return refuse(output_open_error, output_file, console);
+    }
     // The output goes out in large pieces from a buffer of our own.
     std::setvbuf(out, nullptr, _IONBF, 0);
     output_sink sink = platform_files == file_bytes::as_text
@@ -153,7 +166,7 @@ int sfoltitesto_main(int argc, char** argv)
     // run that dies writing it (a pipe nobody reads, a file at its size
     // limit) leaves an earlier result as it was.
     std::fflush(stdout);
-    if (!empty_output(out)) {
+    if (!empty_output(out, output_file)) {
         std::fclose(out);
         std::fclose(in);
         return fail(write_error);

@@ -732,24 +732,44 @@ std::string redirected(const std::string& name)
     return " \"" + name + "\"";
 }
 
+// The refusal's message goes where it harms nothing, as for the input
+// below: after the earlier result where standard output adds there, else to
+// standard error, unless that would write over it too.
 TEST_F(e2e, the_file_standard_output_writes_to_is_refused_as_output)
 {
     write_file(in, "uno due tre;\n");
     const std::string log = (dir / "log.txt").string();
+    const std::string errors = (dir / "errors.txt").string();
+    const std::string refusal = as_stored("Errore apertura file output\n");
     std::vector<std::string> names = {log, (dir / "." / "log.txt").string()};
 #ifdef _WIN32
     names.push_back((dir / "LOG.TXT").string());
 #else
     names.push_back("/dev/stdout");
 #endif
-    for (const std::string& name : names) {
-        write_file(log, "keep me\n");
-        const run_result r = run_program({in, name}, "", " >>" + redirected(log));
-        EXPECT_EQ(r.status, 1) << name;
-        // Only the console line the user sent there is added.
-        EXPECT_EQ(file_bytes(log), "keep me\n" + as_stored("Errore apertura file output\n"))
-            << name;
-    }
+    const struct {
+        const char* name;
+        std::string redirections;
+        std::string log_after;
+        std::string errors_after;
+    } cases[] = {
+        {"added after it", " >>" + redirected(log), "keep me\n" + refusal, ""},
+#ifndef _WIN32
+        {"written over it", " 1<>" + redirected(log) + " 2>" + redirected(errors), "keep me\n",
+         refusal},
+        {"written over it with standard error", " 1<>" + redirected(log) + " 2>&1", "keep me\n",
+         ""},
+#endif
+    };
+    for (const std::string& name : names)
+        for (const auto& c : cases) {
+            write_file(log, "keep me\n");
+            write_file(errors, "");
+            const run_result r = run_program({in, name}, "", c.redirections);
+            EXPECT_EQ(r.status, 1) << name << ", " << c.name;
+            EXPECT_EQ(file_bytes(log), c.log_after) << name << ", " << c.name;
+            EXPECT_EQ(file_bytes(errors), c.errors_after) << name << ", " << c.name;
+        }
 }
 
 // Standard output into the input file is refused before anything is
@@ -787,6 +807,58 @@ TEST_F(e2e, the_file_standard_output_writes_to_is_refused_as_input)
         EXPECT_FALSE(file_bytes(out).has_value()) << c.name;
     }
 }
+
+#ifndef _WIN32
+// A link to a file not there yet leads where the output is to be made.
+TEST_F(e2e, an_output_name_leading_to_no_file_yet_creates_it_there)
+{
+    write_file(in, "uno due tre;\n");
+    fs::create_symlink(dir / "made.txt", out);
+    const run_result r = run_program({in, out, "2"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.console, announced(in, out, 2) + completed(out));
+    EXPECT_EQ(file_bytes(dir / "made.txt"), "uno due;\n;\n");
+}
+
+// Another process may point the output's name elsewhere while the run
+// starts (here, just before the program opens it): what is refused is
+// decided on the file opened, so the input, or the file standard output
+// writes to, is left as it was.
+TEST_F(e2e, an_output_name_pointed_elsewhere_meanwhile_is_judged_by_what_it_opens)
+{
+    const std::string hook = SFOLTITESTO_SWAP_HOOK;
+    if (hook.empty())
+        GTEST_SKIP() << "no library to preload into this build of the program";
+    const std::string text = "uno due tre;\n";
+    const std::string log = (dir / "log.txt").string();
+    const std::string refusal = as_stored("Errore apertura file output\n");
+    const struct {
+        const char* name;
+        std::string target;
+        std::string console;
+        std::string log_after;
+    } cases[] = {
+        {"the input", in, refusal, "keep me\n"},
+        {"the file standard output writes to", log, "", "keep me\n" + refusal},
+    };
+    for (const auto& c : cases) {
+        fs::remove(out); // a link the case before made
+        write_file(in, text);
+        write_file(out, "OLD\n");
+        write_file(log, "keep me\n");
+        const std::string preload = "LD_PRELOAD=" + (quoted)(hook) +
+                                    " ASAN_OPTIONS=" + (quoted)("verify_asan_link_order=0") +
+                                    " SFOLTITESTO_SWAP_NAME=" + (quoted)(out) +
+                                    " SFOLTITESTO_SWAP_TARGET=" + (quoted)(c.target) + " ";
+        const std::string to_log = c.target == log ? " >>" + redirected(log) : "";
+        const run_result r = run_program({in, out}, preload, to_log);
+        EXPECT_EQ(r.status, 1) << c.name;
+        EXPECT_EQ(r.console, c.console) << c.name;
+        EXPECT_EQ(file_bytes(in), text) << c.name;
+        EXPECT_EQ(file_bytes(log), c.log_after) << c.name;
+    }
+}
+#endif
 
 // The output is emptied before the new result goes in, whatever it held.
 TEST_F(e2e, an_earlier_longer_output_is_replaced_whole)
