@@ -114,8 +114,9 @@ if(PLATFORM STREQUAL "linux")
             "GNU Lesser General Public License, version 2.1 or later, with
   some parts under BSD-style and other permissive licences, as its copyright
   notice below tells." "glibc" libc.a)
-    library("GNU C++ library (libstdc++) and GCC's support library (libgcc)" "${gcc_licence}"
-            "gcc-[0-9]+" libstdc++.a libgcc.a libgcc_eh.a)
+    # The program uses nothing of the C++ library; GCC's support library
+    # gives it and the C library a few helpers and the unwinder.
+    library("GCC's support library (libgcc)" "${gcc_licence}" "gcc-[0-9]+" libgcc.a libgcc_eh.a)
     string(APPEND text "Relinking: the LGPL lets you change the C library and link the program
 with your version. The program's complete sources are in the source tarball
 of this release (sfoltitesto-${VERSION}.tar.gz): `cmake --workflow --preset

@@ -12,6 +12,11 @@ shift 3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAILED: $*"; exit 1; }
+# What this needs beyond the build, by the Debian package that has it.
+for need in cpack:cmake dpkg-deb:dpkg zcat:gzip groff:groff-base readelf:binutils; do
+    command -v "${need%%:*}" >/dev/null ||
+        fail "${need%%:*} is not installed (Debian's ${need#*:}); the package cannot be checked"
+done
 
 (cd "$build" && cpack -G DEB -B "$work/pkg" >"$work/cpack.log") || { cat "$work/cpack.log"; exit 1; }
 deb=$(ls "$work"/pkg/*.deb)
@@ -20,7 +25,9 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Version)" = "$version" ] || fail "version: $(field Version)"
 [ "$(field Section)" = text ] || fail "section: $(field Section)"
 [ "$(field Architecture)" = "$architecture" ] || fail "architecture: $(field Architecture)"
-field Depends | grep -q 'libc6' || fail "depends: $(field Depends)"
+# The program needs the C library alone: nothing else to load, nothing else
+# to depend on.
+case "$(field Depends)" in "libc6 (>= "*")") ;; *) fail "depends: $(field Depends)" ;; esac
 field Maintainer | grep -q '@' || fail "maintainer: $(field Maintainer)"
 
 # What Debian's own tooling says: no error, no warning.
@@ -39,8 +46,15 @@ files() { (cd "$1" && find . -type f | LC_ALL=C sort | tr '\n' ' '); }
 [ "$(files "$work/root")" = "./usr/bin/sfoltitesto ./$doc/README.md ./$doc/changelog.gz ./$doc/copyright \
 ./$doc/testo.txt ./usr/share/man/it/man1/sfoltitesto.1.gz ./usr/share/man/man1/sfoltitesto.1.gz " ] ||
     fail "the package holds: $(files "$work/root")"
-# Installed elsewhere, the licence and changelog are the project's own files.
-cmake --install "$build" --prefix "$work/install/usr" >"$work/install.log" || { cat "$work/install.log"; exit 1; }
+for library in $(readelf -d "$work/root/usr/bin/sfoltitesto" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+    case $library in libc.so.* | ld-linux*) ;; *) fail "the program needs $library" ;; esac
+done
+# Installed elsewhere, the licence and changelog are the project's own
+# files; stripped, the program is the package's.
+cmake --install "$build" --prefix "$work/install/usr" --strip >"$work/install.log" ||
+    { cat "$work/install.log"; exit 1; }
+cmp -s "$work/install/usr/bin/sfoltitesto" "$work/root/usr/bin/sfoltitesto" ||
+    fail "cmake --install --strip installs another program than the package's"
 [ "$(files "$work/install")" = "./usr/bin/sfoltitesto ./$doc/CHANGELOG.md ./$doc/LICENSE ./$doc/README.md \
 ./$doc/testo.txt ./usr/share/man/it/man1/sfoltitesto.1.gz ./usr/share/man/man1/sfoltitesto.1.gz " ] ||
     fail "cmake --install installs: $(files "$work/install")"

@@ -74,7 +74,7 @@ grep -q '^\.SH "STATO D' "$top/it/sfoltitesto.1" || fail "it/sfoltitesto.1 is no
 # The notices of the libraries linked in: each named with the Debian package
 # it came from and its sources, and the texts the LGPL asks to go with it.
 notices=$top/THIRD-PARTY-NOTICES
-for library in "GNU C Library" libstdc++ libgcc "GNU Lesser General Public License" \
+for library in "GNU C Library" "support library (libgcc)" "GNU Lesser General Public License" \
     "Runtime Library Exception" "apt-get source .*glibc=[0-9]" "apt-get source .*gcc-[0-9]*=[0-9]" \
     "GNU LESSER GENERAL PUBLIC LICENSE" "Redistributions in binary form must reproduce"; do
     grep -q "$library" "$notices" || fail "THIRD-PARTY-NOTICES does not name $library"
