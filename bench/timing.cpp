@@ -101,7 +101,7 @@ int main(int argc, char** argv)
             if (!run(c))
                 return 1;
     for (const command& c : commands)
-        std::printf("%s %.1f %.1f %.1f %.1f\n", c.name.c_str(), median(c.wall), median(c.cpu),
+        std::printf("%s %.3f %.3f %.3f %.3f\n", c.name.c_str(), median(c.wall), median(c.cpu),
                     median(c.user), median(c.system));
     return 0;
 }
