@@ -9,7 +9,11 @@
 // virtual machine each question costs microseconds, a tenth of a small
 // text's run all told.
 #if defined(__x86_64__) && defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
+// The header is C's, and C++ has no _Bool (GCC takes it as an extension,
+// clang does not).
+#define _Bool bool
 #include <sys/platform/x86.h>
+#undef _Bool
 #define SFOLTITESTO_CPU_HAS(feature, name) CPU_FEATURE_ACTIVE(feature)
 #elif defined(__x86_64__)
 #define SFOLTITESTO_CPU_HAS(feature, name) (__builtin_cpu_init(), __builtin_cpu_supports(name))

@@ -466,20 +466,26 @@ TEST_F(e2e, a_full_disk_is_reported_without_completion)
     EXPECT_EQ(r.status, 1);
 }
 
-TEST_F(e2e, a_failed_read_is_reported_without_completion)
+// On Linux this file opens for reading but every read fails.
+std::optional<std::string> unreadable_file()
 {
-    // On Linux this file opens for reading but every read fails.
     const char* unreadable = "/proc/self/clear_refs";
     std::FILE* probe = std::fopen(unreadable, "r");
     if (probe == nullptr)
-        GTEST_SKIP() << "no unreadable file here";
+        return std::nullopt;
     char byte;
     const bool fails = std::fread(&byte, 1, 1, probe) == 0 && std::ferror(probe);
     std::fclose(probe);
-    if (!fails)
-        GTEST_SKIP() << unreadable << " can be read here";
-    const run_result r = run_program({unreadable, out});
-    EXPECT_EQ(r.console, announced(unreadable, out, 7) + "Errore lettura file input\n");
+    return fails ? std::optional<std::string>(unreadable) : std::nullopt;
+}
+
+TEST_F(e2e, a_failed_read_is_reported_without_completion)
+{
+    const std::optional<std::string> unreadable = unreadable_file();
+    if (!unreadable)
+        GTEST_SKIP() << "no file here that opens and cannot be read";
+    const run_result r = run_program({*unreadable, out});
+    EXPECT_EQ(r.console, announced(*unreadable, out, 7) + "Errore lettura file input\n");
     EXPECT_EQ(r.status, 1);
 }
 
@@ -793,6 +799,9 @@ TEST_F(e2e, the_file_standard_output_writes_to_is_refused_as_input)
         {"written over the text", " 1<>" + redirected(in) + " 2>" + redirected(errors), text,
          refusal},
         {"written over the text with standard error", " 1<>" + redirected(in) + " 2>&1", text, ""},
+        {"written over the text, standard error adding after it",
+         " 1<>" + redirected(in) + " 2>>" + redirected(in), text + refusal, ""},
+        {"emptied by the shell, so adding after it", " >" + redirected(in), refusal, ""},
 #endif
     };
     for (const auto& c : cases) {
@@ -820,15 +829,25 @@ TEST_F(e2e, an_output_name_leading_to_no_file_yet_creates_it_there)
     EXPECT_EQ(file_bytes(dir / "made.txt"), "uno due;\n;\n");
 }
 
+// The library the tests preload into the program, with `settings` (see
+// preloaded_faults.cpp), as the shell's words before the command; empty
+// where this build of the program cannot be given one.
+std::string preloaded(const std::string& settings)
+{
+    const std::string library = SFOLTITESTO_PRELOAD;
+    if (library.empty())
+        return "";
+    // GCC's AddressSanitizer would have its library first.
+    return "LD_PRELOAD=" + (quoted)(library) +
+           " ASAN_OPTIONS=" + (quoted)("verify_asan_link_order=0") + " " + settings + " ";
+}
+
 // Another process may point the output's name elsewhere while the run
 // starts (here, just before the program opens it): what is refused is
 // decided on the file opened, so the input, or the file standard output
 // writes to, is left as it was.
 TEST_F(e2e, an_output_name_pointed_elsewhere_meanwhile_is_judged_by_what_it_opens)
 {
-    const std::string hook = SFOLTITESTO_SWAP_HOOK;
-    if (hook.empty())
-        GTEST_SKIP() << "no library to preload into this build of the program";
     const std::string text = "uno due tre;\n";
     const std::string log = (dir / "log.txt").string();
     const std::string refusal = as_stored("Errore apertura file output\n");
@@ -842,20 +861,62 @@ TEST_F(e2e, an_output_name_pointed_elsewhere_meanwhile_is_judged_by_what_it_open
         {"the file standard output writes to", log, "", "keep me\n" + refusal},
     };
     for (const auto& c : cases) {
+        const std::string preload = preloaded("SFOLTITESTO_SWAP_NAME=" + (quoted)(out) +
+                                              " SFOLTITESTO_SWAP_TARGET=" + (quoted)(c.target));
+        if (preload.empty())
+            GTEST_SKIP() << "no library to preload into this build of the program";
         fs::remove(out); // a link the case before made
         write_file(in, text);
         write_file(out, "OLD\n");
         write_file(log, "keep me\n");
-        const std::string preload = "LD_PRELOAD=" + (quoted)(hook) +
-                                    " ASAN_OPTIONS=" + (quoted)("verify_asan_link_order=0") +
-                                    " SFOLTITESTO_SWAP_NAME=" + (quoted)(out) +
-                                    " SFOLTITESTO_SWAP_TARGET=" + (quoted)(c.target) + " ";
         const std::string to_log = c.target == log ? " >>" + redirected(log) : "";
         const run_result r = run_program({in, out}, preload, to_log);
         EXPECT_EQ(r.status, 1) << c.name;
         EXPECT_EQ(r.console, c.console) << c.name;
         EXPECT_EQ(file_bytes(in), text) << c.name;
         EXPECT_EQ(file_bytes(log), c.log_after) << c.name;
+    }
+}
+
+// When no stream can be made for the output, a file the run created is
+// removed again, and one that was there keeps what it held.
+TEST_F(e2e, an_output_whose_stream_cannot_be_made_is_left_as_it_was)
+{
+    const std::string preload = preloaded("SFOLTITESTO_FAIL=fdopen");
+    if (preload.empty())
+        GTEST_SKIP() << "no library to preload into this build of the program";
+    write_file(in, "uno due tre;\n");
+    for (const std::optional<std::string>& before : {std::optional<std::string>(), {"keep me"}}) {
+        fs::remove(out);
+        if (before)
+            write_file(out, *before);
+        const run_result r = run_program({in, out}, preload);
+        EXPECT_EQ(r.console, "Memoria insufficiente\n");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(file_bytes(out), before);
+    }
+}
+
+// The close is the one check of the last write; it names a write failure
+// only when nothing failed before it.
+TEST_F(e2e, a_failed_close_of_the_output_is_told_after_any_earlier_failure)
+{
+    const std::string preload = preloaded("SFOLTITESTO_FAIL=fclose");
+    const std::optional<std::string> unreadable = unreadable_file();
+    if (preload.empty() || !unreadable)
+        GTEST_SKIP() << "no library to preload, or no unreadable file, here";
+    write_file(in, "uno due tre;\n");
+    const struct {
+        std::string input;
+        const char* message;
+    } cases[] = {
+        {in, "Errore scrittura file output\n"},
+        {*unreadable, "Errore lettura file input\n"},
+    };
+    for (const auto& c : cases) {
+        const run_result r = run_program({c.input, out}, preload);
+        EXPECT_EQ(r.console, announced(c.input, out, 7) + c.message) << c.input;
+        EXPECT_EQ(r.status, 1) << c.input;
     }
 }
 #endif
