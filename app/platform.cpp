@@ -1,279 +1,39 @@
+// The policy of the program's files, written once over the calls each
+// platform's file gives.
 #include "app/platform.hpp"
 
 #include <cerrno>
 #include <cstring>
 
-#ifdef _WIN32
-
-#include <windows.h>
-
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <io.h>
-#include <memory>
-#include <sys/stat.h>
-
-namespace {
-
-struct free_memory {
-    void operator()(void* p) const
-    {
-        std::free(p);
-    }
-};
-
-using wide_text = std::unique_ptr<wchar_t[], free_memory>;
-
-// `text` in UTF-16, or null (errno ENOMEM) without memory for it.
-wide_text widen(const char* text)
-{
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    wide_text wide(static_cast<wchar_t*>(
-        std::malloc(sizeof(wchar_t) * static_cast<std::size_t>(size > 0 ? size : 1))));
-    if (wide == nullptr) {
-        errno = ENOMEM;
-        return nullptr;
-    }
-    wide[0] = L'\0';
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.get(), size);
-    return wide;
-}
-
-UINT console_code_page = 0;
-
-void restore_console()
-{
-    SetConsoleOutputCP(console_code_page);
-}
-
-HANDLE handle_of(std::FILE* stream)
-{
-    return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-}
-
-bool is_disk_file(HANDLE file)
-{
-    return file != INVALID_HANDLE_VALUE && GetFileType(file) == FILE_TYPE_DISK;
-}
-
-} // namespace
-
-void reserve_standard_streams()
-{
-    // The C runtime keeps the standard streams apart from the files a
-    // program opens: a closed one is not reused here.
-}
-
-char** utf8_arguments(int argc, wchar_t** wide)
-{
-    // One block: the pointers, then the texts.
-    std::size_t bytes = sizeof(char*) * (static_cast<std::size_t>(argc) + 1);
-    for (int i = 0; i < argc; ++i)
-        bytes += static_cast<std::size_t>(
-            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr));
-    char** args = static_cast<char**>(std::malloc(bytes));
-    if (args == nullptr)
-        return nullptr;
-    char* text = reinterpret_cast<char*>(args + argc + 1);
-    char* const end = reinterpret_cast<char*>(args) + bytes;
-    for (int i = 0; i < argc; ++i) {
-        args[i] = text;
-        text += WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text, static_cast<int>(end - text),
-                                    nullptr, nullptr);
-    }
-    args[argc] = nullptr;
-    // Names are printed in UTF-8; the console gets its own code page back at exit.
-    console_code_page = GetConsoleOutputCP();
-    if (console_code_page != 0 && SetConsoleOutputCP(CP_UTF8))
-        std::atexit(restore_console);
-    return args;
-}
-
-std::FILE* open_input(const char* name)
-{
-    const wide_text wide = widen(name);
-    return wide != nullptr ? _wfopen(wide.get(), L"rb") : nullptr;
-}
-
-std::FILE* open_output(const char* name)
-{
-    const wide_text wide = widen(name);
-    if (wide == nullptr)
-        return nullptr;
-    // Open what is there; else create it, and only then is it ours to
-    // remove. Another process may create it in between: open that one. A
-    // link to a file not yet there exists but opens nothing: create the
-    // file it leads to, which cannot be told from one made in between, so
-    // it is not removed.
-    bool created = false;
-    int fd = _wopen(wide.get(), _O_WRONLY | _O_BINARY);
-    if (fd < 0 && errno == ENOENT) {
-        fd = _wopen(wide.get(), _O_WRONLY | _O_BINARY | _O_CREAT | _O_EXCL, _S_IREAD | _S_IWRITE);
-        created = fd >= 0;
-        if (fd < 0 && errno == EEXIST)
-            fd = _wopen(wide.get(), _O_WRONLY | _O_BINARY);
-        if (fd < 0 && errno == ENOENT)
-            fd = _wopen(wide.get(), _O_WRONLY | _O_BINARY | _O_CREAT, _S_IREAD | _S_IWRITE);
-    }
-    if (fd < 0)
-        return nullptr;
-    std::FILE* out = _fdopen(fd, "wb");
-    if (out == nullptr) {
-        const int error = errno;
-        _close(fd);
-        if (created)
-            _wremove(wide.get());
-        errno = error;
-    }
-    return out;
-}
-
-// Wine cannot read the whole identity of a handle it made from a standard
-// stream of the shell that started it (`wine sfoltitesto.exe ... >> file`):
-// its file's number can be read, and its volume is then 0.
-file_facts facts_of(std::FILE* stream)
-{
-    file_facts file;
-    const HANDLE handle = handle_of(stream);
-    if (!is_disk_file(handle))
-        return file;
-    BY_HANDLE_FILE_INFORMATION info;
-    FILE_ID_INFO id;
-    FILE_STANDARD_INFO standard;
-    if (GetFileInformationByHandle(handle, &info) != 0) {
-        file.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        file.size = static_cast<std::int64_t>(
-            (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
-        file.numbered = true;
-        file.volume = info.dwVolumeSerialNumber;
-        file.number = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    } else if (GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) !=
-               0) {
-        file.directory = standard.Directory != 0;
-        file.size = standard.EndOfFile.QuadPart;
-    }
-    if (GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id) != 0) {
-        file.identified = true;
-        file.id_volume = id.VolumeSerialNumber;
-        static_assert(sizeof id.FileId == sizeof file.id);
-        std::memcpy(file.id, &id.FileId, sizeof file.id);
-    }
-    file.regular = !file.directory;
-    return file;
-}
-
-bool empty_output(std::FILE* out, const file_facts& file)
-{
-    return !file.regular || file.size == 0 || _chsize(_fileno(out), 0) == 0;
-}
-
-bool writes_after_contents(std::FILE* stream, const file_facts& file)
-{
-    LARGE_INTEGER at;
-    if (!file.regular)
-        return true;
-    at.QuadPart = 0;
-    return SetFilePointerEx(handle_of(stream), at, &at, FILE_CURRENT) != 0 &&
-           at.QuadPart >= file.size;
-}
-
-#else
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-void reserve_standard_streams()
-{
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
-            continue;
-            // The root folder, which is there even in a root holding nothing
-            // but the program, held as a path alone: it can be neither read nor
-            // written, and named again (/dev/stdout) it opens as the folder it
-            // is, which no file of the run may be. The lowest free descriptor
-            // is the closed one.
-#ifdef O_PATH
-        const int held = open("/", O_PATH | O_DIRECTORY);
-#else
-        const int held = open("/", O_RDONLY | O_DIRECTORY);
-#endif
-        if (held >= 0 && held != fd) {
-            dup2(held, fd);
-            close(held);
-        }
-    }
-}
-
-std::FILE* open_input(const char* name)
-{
-    return std::fopen(name, "r");
-}
-
 std::FILE* open_output(const char* name)
 {
     // Open what is there; else create it, and only then is it ours to
     // remove. Another process may create it in between: open that one. A
-    // link to a file not yet there exists but opens nothing (O_EXCL does
-    // not follow it): create the file it leads to, which cannot be told
-    // from one made in between, so it is not removed.
+    // link to a file not yet there exists but opens nothing, and creating
+    // only a new file does not follow it: create the file it leads to,
+    // which cannot be told from one made in between, so it is not removed.
     bool created = false;
-    int fd = open(name, O_WRONLY | O_CLOEXEC);
+    int fd = open_for_writing(name, creating::no);
     if (fd < 0 && errno == ENOENT) {
-        fd = open(name, O_WRONLY | O_CLOEXEC | O_CREAT | O_EXCL, 0666);
+        fd = open_for_writing(name, creating::only_new);
         created = fd >= 0;
         if (fd < 0 && errno == EEXIST)
-            fd = open(name, O_WRONLY | O_CLOEXEC);
+            fd = open_for_writing(name, creating::no);
         if (fd < 0 && errno == ENOENT)
-            fd = open(name, O_WRONLY | O_CLOEXEC | O_CREAT, 0666);
+            fd = open_for_writing(name, creating::if_missing);
     }
     if (fd < 0)
         return nullptr;
-    std::FILE* out = fdopen(fd, "w");
+    std::FILE* out = stream_for_writing(fd);
     if (out == nullptr) {
         const int error = errno;
-        close(fd);
+        close_descriptor(fd);
         if (created)
-            unlink(name);
+            remove_name(name);
         errno = error;
     }
     return out;
 }
-
-file_facts facts_of(std::FILE* stream)
-{
-    struct stat info {};
-    file_facts file;
-    if (fstat(fileno(stream), &info) != 0)
-        return file;
-    file.regular = S_ISREG(info.st_mode);
-    file.directory = S_ISDIR(info.st_mode);
-    file.size = static_cast<std::int64_t>(info.st_size);
-    file.numbered = true;
-    file.volume = static_cast<std::uint64_t>(info.st_dev);
-    file.number = static_cast<std::uint64_t>(info.st_ino);
-    return file;
-}
-
-bool empty_output(std::FILE* out, const file_facts& file)
-{
-    return !file.regular || file.size == 0 || ftruncate(fileno(out), 0) == 0;
-}
-
-bool writes_after_contents(std::FILE* stream, const file_facts& file)
-{
-    const int fd = fileno(stream);
-    if (!file.regular)
-        return true;
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags != -1 && (flags & O_APPEND) != 0)
-        return true;
-    const off_t at = lseek(fd, 0, SEEK_CUR);
-    return at >= 0 && at >= file.size;
-}
-
-#endif
 
 bool same_regular_file(const file_facts& a, const file_facts& b)
 {

@@ -3,20 +3,19 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "engine/text_input.hpp"
-
-// What differs between operating systems lives behind these few calls; the
-// rest of the program is standard C++ over the C runtime's streams. None of
-// them throws.
+// What differs between operating systems lives behind these few calls, each
+// platform's in its own file (platform_posix.cpp, platform_windows.cpp); the
+// policy over them is written once (platform.cpp), and the rest of the
+// program is standard C++ over the C runtime's streams. None of them throws.
 
 // How the platform's files hold text. Windows files are text streams (CR LF
 // line ends, a 1A ending the text): the program opens them as binary
 // streams and does what a text stream does itself, over whole blocks, where
 // the C runtime would do it a byte at a time.
 #ifdef _WIN32
-inline constexpr file_bytes platform_files = file_bytes::as_text;
+inline constexpr bool files_are_text_streams = true;
 #else
-inline constexpr file_bytes platform_files = file_bytes::as_they_are;
+inline constexpr bool files_are_text_streams = false;
 #endif
 
 // Makes sure that standard input, output and error are open, before any
@@ -35,6 +34,20 @@ char** utf8_arguments(int argc, wchar_t** wide);
 
 // Opens a file by its UTF-8 name for reading, its bytes as they are.
 std::FILE* open_input(const char* name);
+
+// The calls the policy is written over. A descriptor for writing the file
+// `name` names, from its start, without emptying it, or -1 with errno set.
+enum class creating {
+    no,         // only a file that is there
+    only_new,   // only a file that is not there yet
+    if_missing, // either
+};
+int open_for_writing(const char* name, creating how);
+// A stream writing to the descriptor, its bytes as they are; null with errno
+// set on failure.
+std::FILE* stream_for_writing(int fd);
+void close_descriptor(int fd);
+void remove_name(const char* name);
 
 // Opens or creates a file by its UTF-8 name for writing, its bytes as they
 // are, from its start, without emptying it: empty_output does that once the

@@ -10,11 +10,14 @@
 #include "app/platform.hpp"
 #include "engine/line_ends.hpp"
 #include "engine/period_transcription.hpp"
+#include "engine/text_input.hpp"
 
 namespace {
 
 constexpr std::size_t input_block = 256 * 1024;
 constexpr std::size_t output_block = 128 * 1024;
+constexpr file_bytes platform_files =
+    files_are_text_streams ? file_bytes::as_text : file_bytes::as_they_are;
 // Where the output is stored as a text stream stores it, a piece at a time.
 constexpr std::size_t text_staging = text_write_room(output_block);
 
