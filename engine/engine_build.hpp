@@ -1,14 +1,16 @@
 #pragma once
 
 // Internal to the engine: one build of it, its two stages joined for each
-// way of calling it. Each build instantiates these in its own file, with its
-// own kernel K (see window_masks.hpp, period_planner.hpp, window_emitter.hpp),
-// which also says the widest move its copy makes:
+// way of calling it, and the passes of a Windows text stream. Each build
+// instantiates these in its own file, with its own kernel K (see
+// window_masks.hpp, period_planner.hpp, window_emitter.hpp,
+// line_end_passes.hpp), which also says the widest move its copy makes:
 //
 //   static constexpr std::size_t move_bytes;
 
 #include "engine/input_windows.hpp"
 #include "engine/kernel.hpp"
+#include "engine/line_end_passes.hpp"
 #include "engine/period_planner.hpp"
 #include "engine/period_transcription.hpp"
 #include "engine/window_emitter.hpp"
@@ -91,5 +93,15 @@ template <class K, stop_at Stop> int consume(text_input& in, text_output* out, p
     {                                                                                              \
         return K::classify(p);                                                                     \
     }                                                                                              \
+    attributes text_read read_pass_##K(unsigned char* bytes, std::size_t size)                     \
+    {                                                                                              \
+        return read_pass<K>(bytes, size);                                                          \
     }                                                                                              \
-    const engine_kernel K##_kernel = {#K, transcribe_##K, skip_##K, run_##K, classify_##K};
+    attributes std::size_t write_pass_##K(const unsigned char* from, std::size_t size,             \
+                                          unsigned char* to)                                       \
+    {                                                                                              \
+        return write_pass<K>(from, size, to);                                                      \
+    }                                                                                              \
+    }                                                                                              \
+    const engine_kernel K##_kernel = {#K,           transcribe_##K, skip_##K,      run_##K,        \
+                                      classify_##K, read_pass_##K,  write_pass_##K};

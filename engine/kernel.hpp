@@ -3,7 +3,10 @@
 // Internal to the engine: what each build of it (one per instruction set)
 // provides, for the dispatch table to pick from.
 
+#include <cstddef>
+
 #include "engine/instruction_sets.hpp"
+#include "engine/line_ends.hpp"
 
 struct text_input;
 struct text_output;
@@ -14,6 +17,9 @@ struct engine_kernel {
     int (*skip)(text_input& in);                         // skip_rest_of_period
     int (*run)(text_input& in, text_output& out);        // transcribe_text, limits of 1 or more
     window_classifier classify;
+    // What a Windows text stream does to a file's bytes (line_ends.hpp).
+    text_read (*read_pass)(unsigned char* bytes, std::size_t size);
+    std::size_t (*write_pass)(const unsigned char* from, std::size_t size, unsigned char* to);
 };
 
 extern const engine_kernel portable_kernel;

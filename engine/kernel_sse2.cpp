@@ -15,6 +15,16 @@ struct sse2 {
         return _mm_set1_epi8(byte);
     }
 
+    static __m128i load(const unsigned char* p)
+    {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    }
+
+    static void store(unsigned char* p, __m128i x)
+    {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x);
+    }
+
     static __m128i separators(__m128i x)
     {
         // (x | 1) == CR covers both form feed and carriage return.
@@ -57,6 +67,80 @@ struct sse2 {
     static unsigned count(std::uint64_t x)
     {
         return bits::count(x);
+    }
+
+    static stream_marks stream_marks_of(const unsigned char* in)
+    {
+        stream_marks m;
+        __m128i pairs[4];
+        __m128i eofs[4];
+        __m128i any = _mm_setzero_si128();
+        for (unsigned i = 0; i < 4; ++i) {
+            const __m128i here = load(in + 16 * i);
+            pairs[i] = _mm_and_si128(_mm_cmpeq_epi8(here, splat('\r')),
+                                     _mm_cmpeq_epi8(load(in + 16 * i + 1), splat('\n')));
+            eofs[i] = _mm_cmpeq_epi8(here, splat('\x1A'));
+            any = _mm_or_si128(any, _mm_or_si128(pairs[i], eofs[i]));
+        }
+        if (_mm_movemask_epi8(any) != 0) {
+            m.pairs = mask_of(pairs);
+            m.eofs = mask_of(eofs);
+        }
+        return m;
+    }
+
+    static std::uint64_t line_feeds_of(const unsigned char* in)
+    {
+        __m128i lf[4];
+        __m128i any = _mm_setzero_si128();
+        for (unsigned i = 0; i < 4; ++i) {
+            lf[i] = _mm_cmpeq_epi8(load(in + 16 * i), splat('\n'));
+            any = _mm_or_si128(any, lf[i]);
+        }
+        return _mm_movemask_epi8(any) != 0 ? mask_of(lf) : 0;
+    }
+
+    // From the c-th dropped byte on, the bytes come from c places further:
+    // each drop blends in the window read that much later.
+    static void drop(const unsigned char* in, std::uint64_t drop, unsigned char* out)
+    {
+        __m128i x[4];
+        for (unsigned i = 0; i < 4; ++i)
+            x[i] = load(in + 16 * i);
+        for (unsigned shift = 1; drop != 0; drop &= drop - 1, ++shift) {
+            const auto first = static_cast<char>(bits::lowest(drop) - (shift - 1));
+            for (unsigned i = 0; i < 4; ++i) {
+                const __m128i index = _mm_add_epi8(
+                    _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                    splat(static_cast<char>(16 * i)));
+                const __m128i later = _mm_cmpgt_epi8(index, splat(static_cast<char>(first - 1)));
+                x[i] = _mm_or_si128(_mm_andnot_si128(later, x[i]),
+                                    _mm_and_si128(later, load(in + 16 * i + shift)));
+            }
+        }
+        for (unsigned i = 0; i < 4; ++i)
+            store(out + 16 * i, x[i]);
+    }
+
+    static void move_window(unsigned char* to, const unsigned char* from)
+    {
+        __m128i x[4];
+        for (unsigned i = 0; i < 4; ++i)
+            x[i] = load(from + 16 * i);
+        for (unsigned i = 0; i < 4; ++i)
+            store(to + 16 * i, x[i]);
+    }
+
+    static void move_down(unsigned char* to, const unsigned char* from, std::size_t n)
+    {
+        if (n < 16) {
+            move_short(to, from, n);
+            return;
+        }
+        const __m128i last = load(from + n - 16);
+        for (std::size_t i = 0; i + 16 < n; i += 16)
+            store(to + i, load(from + i));
+        store(to + n - 16, last);
     }
 
     static constexpr std::size_t move_bytes = 16;

@@ -62,20 +62,23 @@ const read_case read_cases[] = {
 };
 
 // Behind a run of plain bytes, each row starts at every offset of a window
-// and of the window after it, so that pairs and the 1A meet window ends.
+// and of the window after it, so that pairs and the 1A meet window ends;
+// at the end of the text, where the bytes are taken one at a time, and
+// before two windows more, where they are taken a window at a time.
 TEST(text_read_pass, reads_what_a_text_stream_reads)
 {
     with_every_build([&] {
-        for (const read_case& c : read_cases) {
-            for (std::size_t offset = 0; offset < 3 * window_bytes; ++offset) {
-                const std::string stored = std::string(offset, 'x') + c.stored;
-                bool ended = false;
-                EXPECT_EQ(escaped(read_pass(stored, &ended)),
-                          escaped(std::string(offset, 'x') + c.text))
-                    << escaped(c.stored) << " after " << offset;
-                EXPECT_EQ(ended, c.ended) << escaped(c.stored) << " after " << offset;
-            }
-        }
+        for (const read_case& c : read_cases)
+            for (const std::size_t after : {std::size_t{0}, 2 * window_bytes})
+                for (std::size_t offset = 0; offset < 3 * window_bytes; ++offset) {
+                    const std::string before(offset, 'x');
+                    const std::string behind(after, 'y');
+                    bool ended = false;
+                    EXPECT_EQ(escaped(read_pass(before + c.stored + behind, &ended)),
+                              escaped(before + c.text + (c.ended ? "" : behind)))
+                        << escaped(c.stored) << " after " << offset << ", before " << after;
+                    EXPECT_EQ(ended, c.ended) << escaped(c.stored) << " after " << offset;
+                }
     });
 }
 
