@@ -10,6 +10,7 @@
 #include "app/platform.hpp"
 #include "engine/line_ends.hpp"
 #include "engine/period_transcription.hpp"
+#include "engine/run_outcome.hpp"
 #include "engine/text_input.hpp"
 
 namespace {
@@ -175,11 +176,11 @@ int sfoltitesto_main(int argc, char** argv)
         return fail(write_error);
     }
 
-    text_input input = make_text_input(in, input_buffer.get(), input_block, &sink, platform_files);
+    text_input input = make_text_input(in, input_buffer.get(), input_block, platform_files);
     text_output output = make_text_output(sink, output_buffer.get(), output_block);
     transcribe_text(input, output);
     flush_output(output);
-    run_outcome outcome = sink.outcome();
+    run_outcome outcome = outcome_of(input, sink);
     if (std::fclose(out) != 0 && outcome == run_outcome::done)
         outcome = run_outcome::write_failed;
     std::fclose(in);

@@ -51,7 +51,7 @@ void fast_engine(benchmark::State& state)
     for (auto _ : state) {
         std::FILE* in = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
         output_sink sink(null);
-        text_input text_in = make_text_input(in, in_buffer.data(), 256 * 1024, &sink);
+        text_input text_in = make_text_input(in, in_buffer.data(), 256 * 1024);
         text_output text_out = make_text_output(sink, out_buffer.data(), out_buffer.size());
         transcribe_text(text_in, text_out);
         flush_output(text_out);

@@ -7,12 +7,19 @@
 
 #include "engine/avx2_constants.hpp"
 #include "engine/engine_build.hpp"
-#include "engine/vector_masks.hpp"
 
 // What this build is compiled for, the instructions the dispatch asks for.
 #define SFOLTITESTO_AVX2 __attribute__((target("avx2,bmi,bmi2,popcnt")))
 
 namespace {
+
+// A window's compares gathered into a mask, one bit per byte, from two
+// compares of 32 bytes.
+SFOLTITESTO_AVX2 inline std::uint64_t mask_of(__m256i low, __m256i high)
+{
+    return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(low))} |
+           std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(high))} << 32;
+}
 
 struct avx2 {
     SFOLTITESTO_AVX2 static __m256i load(const unsigned char* p)

@@ -5,9 +5,18 @@
 #include <emmintrin.h>
 
 #include "engine/engine_build.hpp"
-#include "engine/vector_masks.hpp"
 
 namespace {
+
+// A window's compares gathered into a mask, one bit per byte, from four
+// compares of 16 bytes.
+inline std::uint64_t mask_of(const __m128i (&v)[4])
+{
+    std::uint64_t m = 0;
+    for (unsigned i = 0; i < 4; ++i)
+        m |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(v[i]))} << (16 * i);
+    return m;
+}
 
 struct sse2 {
     static __m128i splat(char byte)

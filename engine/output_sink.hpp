@@ -1,16 +1,9 @@
 #pragma once
 
-// Where the engine's output goes, and the one place that knows how a run
-// ended: its first failure, in the order the run met them.
+// Where the engine's output goes.
 
 #include <cstddef>
 #include <cstdio>
-
-enum class run_outcome {
-    done,
-    read_failed,  // the input could not be read to its end
-    write_failed, // the output could not be written whole
-};
 
 class output_sink {
   public:
@@ -32,17 +25,10 @@ class output_sink {
     // once a write has failed: nothing is written after that.
     bool write(const unsigned char* bytes, std::size_t size);
 
-    // The input side met a read error, now. Nothing is read after a write
-    // has failed, so this is the first failure.
-    void read_failed()
+    // True once a write has failed.
+    bool write_failed() const
     {
-        first_ = run_outcome::read_failed;
-    }
-
-    // The first failure so far, or done.
-    run_outcome outcome() const
-    {
-        return first_;
+        return write_failed_;
     }
 
   private:
@@ -51,6 +37,5 @@ class output_sink {
     std::FILE* stream_;
     unsigned char* staging_ = nullptr;
     std::size_t staging_size_ = 0;
-    run_outcome first_ = run_outcome::done;
     bool write_failed_ = false;
 };

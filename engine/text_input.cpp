@@ -8,14 +8,12 @@
 #include "engine/input_windows.hpp"
 #include "engine/instruction_sets.hpp"
 #include "engine/line_ends.hpp"
-#include "engine/output_sink.hpp"
 
 text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t block,
-                           output_sink* sink, file_bytes taken)
+                           file_bytes taken)
 {
     text_input in;
     in.stream = stream;
-    in.sink = sink;
     in.data = buffer;
     in.block = block;
     in.taken = taken;
@@ -69,8 +67,7 @@ std::size_t refill(text_input& in)
         bool ended = failed || got == 0 || std::feof(in.stream) != 0;
         in.end = in.read_at + (in.taken == file_bytes::as_text ? as_text(in, got, ended) : got);
         in.ended = ended;
-        if (failed && in.sink != nullptr)
-            in.sink->read_failed();
+        in.read_failed = failed;
     }
     return in.end - in.next;
 }

@@ -10,8 +10,6 @@
 
 #include "engine/geometry.hpp"
 
-class output_sink;
-
 // The window of input being consumed, classified once: bit i tells about the
 // byte at bytes + i. Bytes inside a character (after its lead byte) are
 // never separators or semicolons here, whatever their value.
@@ -43,13 +41,13 @@ enum class file_bytes { as_they_are, as_text };
 // whole blocks.
 struct text_input {
     std::FILE* stream = nullptr;
-    output_sink* sink = nullptr;   // told at once when a read fails, if not null
     unsigned char* data = nullptr; // block + input_slack bytes, owned by the caller
     std::size_t block = 0;         // bytes asked of each read
     std::size_t read_at = 0;       // where each read goes, aligned to read_alignment
     std::size_t next = 0;          // first byte not yet in a window
     std::size_t end = 0;           // bytes in data
     bool ended = false;            // at end of input, or a read failed
+    bool read_failed = false;      // a read failed (ferror on the stream tells it too)
     file_bytes taken = file_bytes::as_they_are;
     bool cr_held = false; // as text: the last read ended with a CR, not yet in data
     input_cursor cursor;
@@ -58,10 +56,9 @@ struct text_input {
 // Sets up reading `stream` through `buffer`, which must hold block +
 // input_slack bytes, its bytes taken as `taken` says. Any block size of 1 or
 // more gives the same results. A read that fails ends the input there, as
-// its end would, and is told to `sink` at once (ferror on the stream tells
-// it too).
+// its end would.
 text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t block,
-                           output_sink* sink = nullptr, file_bytes taken = file_bytes::as_they_are);
+                           file_bytes taken = file_bytes::as_they_are);
 
 // Where the bytes read but not yet consumed begin; they run to data + end.
 inline const unsigned char* unconsumed(const text_input& in)

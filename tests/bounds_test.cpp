@@ -68,7 +68,7 @@ std::string run_fenced(const std::string& input, std::size_t block, std::size_t 
     const fenced_buffer in_buffer(block + input_slack, input_shift);
     const fenced_buffer out_buffer(output_capacity, 0);
     output_sink sink(out);
-    text_input text_in = make_text_input(in, in_buffer.data(), block, &sink);
+    text_input text_in = make_text_input(in, in_buffer.data(), block);
     text_output text_out = make_text_output(sink, out_buffer.data(), output_capacity);
     if (how == drive::one_pass)
         transcribe_text(text_in, text_out);

@@ -154,12 +154,11 @@ TEST(transcribe_periods, stops_just_after_the_separator_that_ends_the_last_word)
             std::vector<unsigned char> in_buffer(block + input_slack);
             unsigned char out_buffer[window_output_room];
             output_sink sink(out);
-            text_input text_in = make_text_input(in, in_buffer.data(), block, &sink);
+            text_input text_in = make_text_input(in, in_buffer.data(), block);
             text_output text_out = make_text_output(sink, out_buffer, sizeof out_buffer);
             EXPECT_EQ(transcribe_periods(text_in, text_out), c.transcribe_result)
                 << escaped(c.input);
             flush_output(text_out);
-            sink.outcome();
             EXPECT_EQ(contents_of(out), c.written) << escaped(c.input);
             const std::string buffered(reinterpret_cast<const char*>(unconsumed(text_in)),
                                        reinterpret_cast<const char*>(text_in.data + text_in.end));
@@ -246,7 +245,7 @@ TEST(transcribe_text, reports_a_write_that_fails_midway)
                 std::vector<unsigned char> in_buffer(4096 + input_slack);
                 std::vector<unsigned char> out_buffer(4096);
                 output_sink sink(out);
-                text_input text_in = make_text_input(in, in_buffer.data(), 4096, &sink);
+                text_input text_in = make_text_input(in, in_buffer.data(), 4096);
                 text_output text_out = make_text_output(sink, out_buffer.data(), out_buffer.size());
                 const int result =
                     how == drive::one_pass
@@ -259,7 +258,7 @@ TEST(transcribe_text, reports_a_write_that_fails_midway)
                 EXPECT_LT(std::ftell(in), static_cast<long>(text.size()))
                     << name_of(set) << ", limit " << limit;
                 EXPECT_FALSE(flush_output(text_out));
-                EXPECT_EQ(sink.outcome(), run_outcome::write_failed);
+                EXPECT_EQ(outcome_of(text_in, sink), run_outcome::write_failed);
                 std::fclose(in);
             }
         }
@@ -282,11 +281,11 @@ TEST(transcribe_periods, reports_a_failed_write)
             unsigned char in_buffer[64 + input_slack];
             unsigned char out_buffer[window_output_room];
             output_sink sink(out);
-            text_input text_in = make_text_input(in, in_buffer, 64, &sink);
+            text_input text_in = make_text_input(in, in_buffer, 64);
             text_output text_out = make_text_output(sink, out_buffer, sizeof out_buffer);
             transcribe_periods(text_in, text_out);
             EXPECT_FALSE(flush_output(text_out)) << input;
-            EXPECT_EQ(sink.outcome(), run_outcome::write_failed) << input;
+            EXPECT_EQ(outcome_of(text_in, sink), run_outcome::write_failed) << input;
             std::rewind(in);
             EXPECT_EQ(reference::transcribe_periods(in, out), transcription_write_failed) << input;
             std::fclose(in);

@@ -14,6 +14,7 @@
 #include "engine/instruction_sets.hpp"
 #include "engine/line_ends.hpp"
 #include "engine/period_transcription.hpp"
+#include "engine/run_outcome.hpp"
 #include "reference/reference_engine.hpp"
 
 // A binary scratch file, removed when closed. Microsoft's tmpfile() names
@@ -78,7 +79,7 @@ inline run_outcome run_engine(std::FILE* in, std::FILE* out, std::size_t block,
     output_sink sink = files == file_bytes::as_text
                            ? output_sink(out, staging.data(), staging.size())
                            : output_sink(out);
-    text_input text_in = make_text_input(in, in_buffer.data(), block, &sink, files);
+    text_input text_in = make_text_input(in, in_buffer.data(), block, files);
     text_output text_out = make_text_output(sink, out_buffer.data(), out_buffer.size(), flush_at);
     const int returned =
         how == drive::one_pass
@@ -88,7 +89,7 @@ inline run_outcome run_engine(std::FILE* in, std::FILE* out, std::size_t block,
     if (result != nullptr)
         *result = returned;
     flush_output(text_out);
-    return sink.outcome();
+    return outcome_of(text_in, sink);
 }
 
 // Runs the program's loop over `input` at `limit`, reading blocks of `block`
