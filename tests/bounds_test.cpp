@@ -7,10 +7,12 @@
 // past a bound is caught in the sanitize build.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <new>
 #include <string>
 
+#include "reference/text_streams.hpp"
 #include "stream_support.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -27,16 +29,31 @@
 namespace {
 
 // `size` bytes starting `shift` bytes past a 64-byte boundary, with nothing
-// usable on either side.
+// usable on either side. The bytes before it also hold a canary, which tells
+// of a write there in any build.
 class fenced_buffer {
   public:
     fenced_buffer(std::size_t size, std::size_t shift)
         : base_(static_cast<unsigned char*>(::operator new (shift + size, std::align_val_t{64}))),
           shift_(shift)
     {
+        std::fill(base_, base_ + shift_, canary);
 #ifdef SFOLTITESTO_ASAN
         __asan_poison_memory_region(base_, shift_);
 #endif
+    }
+
+    bool fence_intact() const
+    {
+#ifdef SFOLTITESTO_ASAN
+        __asan_unpoison_memory_region(base_, shift_);
+#endif
+        const bool intact =
+            std::all_of(base_, base_ + shift_, [](unsigned char b) { return b == canary; });
+#ifdef SFOLTITESTO_ASAN
+        __asan_poison_memory_region(base_, shift_);
+#endif
+        return intact;
     }
     ~fenced_buffer()
     {
@@ -54,13 +71,17 @@ class fenced_buffer {
     }
 
   private:
+    static constexpr unsigned char canary = 0xA5;
     unsigned char* base_;
     std::size_t shift_;
 };
 
-// The output of a run through buffers of exactly the sizes given.
+// The output of a run through buffers of exactly the sizes given, the input
+// file's bytes taken as `files` says; "fenced off" when a byte before a
+// buffer was written.
 std::string run_fenced(const std::string& input, std::size_t block, std::size_t input_shift,
-                       std::size_t output_capacity, instruction_set set, drive how)
+                       std::size_t output_capacity, instruction_set set, drive how,
+                       file_bytes files = file_bytes::as_they_are)
 {
     engine_instructions = set;
     std::FILE* in = stream_of(input);
@@ -68,7 +89,7 @@ std::string run_fenced(const std::string& input, std::size_t block, std::size_t 
     const fenced_buffer in_buffer(block + input_slack, input_shift);
     const fenced_buffer out_buffer(output_capacity, 0);
     output_sink sink(out);
-    text_input text_in = make_text_input(in, in_buffer.data(), block);
+    text_input text_in = make_text_input(in, in_buffer.data(), block, files);
     text_output text_out = make_text_output(sink, out_buffer.data(), output_capacity);
     if (how == drive::one_pass)
         transcribe_text(text_in, text_out);
@@ -77,6 +98,8 @@ std::string run_fenced(const std::string& input, std::size_t block, std::size_t 
                           [&] { return skip_rest_of_period(text_in); });
     flush_output(text_out);
     std::string result = contents_of(out);
+    if (!in_buffer.fence_intact() || !out_buffer.fence_intact())
+        result = "fenced off";
     std::fclose(in);
     std::fclose(out);
     engine_instructions = best_instruction_set();
@@ -110,9 +133,11 @@ TEST(bounds, a_window_largest_output_fits_however_full_the_output_is)
 TEST(bounds, inputs_that_end_anywhere_are_read_within_the_buffer)
 {
     const std::string tails[] = {"x", "\xE2\x82\xAC", "a;"};
-    // Blocks that share no factor with a window and one that is a window,
-    // so that every count of bytes waits for the next read.
-    const std::size_t blocks[] = {61, 64};
+    // Blocks that share no factor with a window, one that is a window, and
+    // one that is a window and the most its characters reach past it, so
+    // that every count of bytes waits for the next read, the most of them
+    // included.
+    const std::size_t blocks[] = {61, 64, window_reach};
     // Where the buffer starts decides the padding before the aligned point
     // reads go to: none, all 63 bytes, or some.
     const auto shift_for = [](std::size_t padding) {
@@ -124,19 +149,33 @@ TEST(bounds, inputs_that_end_anywhere_are_read_within_the_buffer)
 #else
     constexpr std::size_t step = 1;
 #endif
+    // Read as a text file, a CR at the end of a read waits with the bytes
+    // left over for the next read: every byte is one here.
+    const std::string fillers[] = {" ", "\r"};
     for (const std::string& tail : tails) {
         for (std::size_t length = tail.size(); length <= 2 * 64 + input_slack + 2 * window_bytes;
              length += step) {
-            const std::string input = std::string(length - tail.size(), ' ') + tail;
-            const std::string expected = condense_reference(input, 7);
-            for (const std::size_t block : blocks) {
-                for (const std::size_t shift : shifts) {
-                    for (const instruction_set set : runnable_instruction_sets()) {
-                        ASSERT_EQ(run_fenced(input, block, shift, window_output_room + 64, set,
-                                             drive::one_pass),
-                                  expected)
-                            << name_of(set) << ", block " << block << ", buffer shifted " << shift
-                            << ", input " << escaped(input);
+            for (const file_bytes files : {file_bytes::as_they_are, file_bytes::as_text}) {
+                // One tail is enough for what waits: the others are for the copy.
+                if (files == file_bytes::as_text && &tail != &tails[0])
+                    continue;
+                const std::string& filler = fillers[files == file_bytes::as_text ? 1 : 0];
+                std::string input;
+                while (input.size() + tail.size() < length)
+                    input += filler;
+                input = input.substr(0, length - tail.size()) + tail;
+                const std::string expected = condense_reference(
+                    files == file_bytes::as_text ? reference::read_as_text(input) : input, 7);
+                for (const std::size_t block : blocks) {
+                    for (const std::size_t shift : shifts) {
+                        for (const instruction_set set : runnable_instruction_sets()) {
+                            ASSERT_EQ(run_fenced(input, block, shift, window_output_room + 64, set,
+                                                 drive::one_pass, files),
+                                      expected)
+                                << name_of(set) << ", block " << block << ", buffer shifted "
+                                << shift << (files == file_bytes::as_text ? ", as text" : "")
+                                << ", input " << escaped(input);
+                        }
                     }
                 }
             }

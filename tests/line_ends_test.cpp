@@ -121,6 +121,29 @@ TEST(output_sink, stores_each_line_feed_as_crlf_in_pieces_that_fit_its_staging)
     }
 }
 
+// Files read as text through the engine, in blocks of every size the other
+// tests use and of the input's own: a CR held back at the end of one read
+// meets the next read, or the end, which finds nothing new in a buffer that
+// still holds the last read's bytes.
+TEST(text_files, are_read_as_a_text_stream_reads_them_whatever_the_blocks)
+{
+    const std::string inputs[] = {"\nb\r",          "a\r", "\r", "a\r\n", "\n\r", "\r\r\n;",
+                                  "uno\r;\r\ndue\r"};
+    with_every_build([&] {
+        for (const std::string& input : inputs) {
+            const std::string expected =
+                reference::stored_as_text(condense_reference(reference::read_as_text(input), 7));
+            std::vector<std::size_t> blocks(std::begin(block_sizes), std::end(block_sizes));
+            blocks.push_back(input.size());
+            for (const std::size_t block : blocks)
+                EXPECT_EQ(escaped(condense(input, 7, block, 0, engine_instructions, drive::one_pass,
+                                           file_bytes::as_text)),
+                          escaped(expected))
+                    << escaped(input) << " in blocks of " << block;
+        }
+    });
+}
+
 // Random texts, dense in the bytes the passes look at.
 TEST(text_passes, do_what_a_text_stream_does_to_random_texts)
 {
