@@ -7,9 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 
-// The engine looks at its input 64 bytes at a time, a bit per byte in a mask.
-inline constexpr std::size_t window_bytes = 64;
-static_assert(window_bytes == 8 * sizeof(std::uint64_t), "one mask bit for each byte of a window");
+// The engine looks at its input a window at a time, a bit per byte in a
+// mask of 64 bits: a window is as wide as the masks, and cannot change
+// without them.
+inline constexpr std::size_t window_bytes = 8 * sizeof(std::uint64_t);
 
 // A lead byte takes up to 3 bytes after it into its character (F0-F7 begin
 // characters of 4 bytes).
@@ -19,7 +20,7 @@ inline constexpr std::size_t lead_reach = 3;
 // taken only once they are all read, or the input has ended.
 inline constexpr std::size_t window_reach = window_bytes + lead_reach;
 
-// So fewer than this many bytes wait for the next read.
+// So at most this many bytes wait for the next read.
 inline constexpr std::size_t most_unread = window_reach - 1;
 
 // A file read as text may have a CR held back from the end of one read
@@ -45,7 +46,6 @@ inline constexpr std::size_t copy_overrun = widest_move - 1;
 // just before it, the padding that aligns that read, and what a copy reads
 // past the last byte.
 inline constexpr std::size_t input_slack = before_read + (read_alignment - 1) + copy_overrun;
-static_assert(input_slack == 67 + 63 + 63);
 
 // The most one window writes to the output: each of its bytes with a line
 // feed after it (a ';' with no separator after it to stand for the line
@@ -53,4 +53,3 @@ static_assert(input_slack == 67 + 63 + 63);
 // at the latest, before any line feed is added.
 inline constexpr std::size_t window_output_room =
     std::max(2 * window_bytes, window_bytes - 1 + widest_move);
-static_assert(window_output_room == 128);

@@ -1,6 +1,8 @@
 #include "engine/instruction_sets.hpp"
 
+#include <cassert>
 #include <cstddef>
+#include <iterator>
 
 #include "engine/kernel.hpp"
 
@@ -25,7 +27,10 @@
 instruction_sets runnable_instruction_sets()
 {
     instruction_sets runnable;
-    const auto add = [&runnable](instruction_set set) { runnable.sets[runnable.count++] = set; };
+    const auto add = [&runnable](instruction_set set) {
+        assert(runnable.count < std::size(runnable.sets));
+        runnable.sets[runnable.count++] = set;
+    };
     add(instruction_set::portable);
 #if defined(__x86_64__)
     add(instruction_set::sse2);

@@ -12,7 +12,7 @@ enum class instruction_set { portable, sse2, avx2, neon };
 // The builds this processor can run, the best last: a value to iterate,
 // so that asking needs neither memory nor a guarded static.
 struct instruction_sets {
-    instruction_set sets[3] = {};
+    instruction_set sets[4] = {}; // room for every one there is
     std::size_t count = 0;
 
     const instruction_set* begin() const

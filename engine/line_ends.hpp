@@ -24,6 +24,13 @@ inline constexpr std::size_t text_write_room(std::size_t size)
     return 2 * size;
 }
 
+// The most bytes whose text_write_room `room` bytes hold, whatever they are.
+inline constexpr std::size_t text_write_fits(std::size_t room)
+{
+    return room / 2;
+}
+static_assert(text_write_fits(text_write_room(61)) == 61 && text_write_fits(1) == 0);
+
 // Writes the `size` bytes at `from` to `to` as a text stream stores them,
 // and returns how many bytes that makes. `to` must hold
 // text_write_room(size) bytes; nothing at or past from + size is read, and

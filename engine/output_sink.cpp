@@ -8,9 +8,7 @@ bool output_sink::write(const unsigned char* bytes, std::size_t size)
 {
     if (staging_ == nullptr)
         return put(bytes, size);
-    // The most that fits the staging buffer whatever it holds: each byte
-    // may be a LF (text_write_room).
-    const std::size_t piece = staging_size_ / 2;
+    const std::size_t piece = text_write_fits(staging_size_);
     for (std::size_t done = 0; done < size; done += piece)
         if (!put(staging_, text_write_pass(bytes + done, std::min(piece, size - done), staging_)))
             return false;

@@ -2,8 +2,11 @@
 
 // Where the engine's output goes.
 
+#include <cassert>
 #include <cstddef>
 #include <cstdio>
+
+#include "engine/line_ends.hpp"
 
 class output_sink {
   public:
@@ -19,6 +22,8 @@ class output_sink {
     output_sink(std::FILE* stream, unsigned char* staging, std::size_t staging_size)
         : stream_(stream), staging_(staging), staging_size_(staging_size)
     {
+        // Room for one byte at least, or the output would never go out.
+        assert(text_write_fits(staging_size) > 0);
     }
 
     // Writes the `size` bytes at `bytes` after those written before. False
