@@ -15,14 +15,8 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${EPOCH} ${CMA
                         --install ${BUILD} --prefix ${STAGE}/${NAME} --strip
                 OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
 if(FORMAT STREQUAL "tar.gz")
-    find_program(TAR tar REQUIRED)
-    find_program(GZIP gzip REQUIRED)
-    execute_process(
-        COMMAND ${TAR} --sort=name --owner=0 --group=0 --numeric-owner --mtime=@${EPOCH}
-                --mode=u=rwX,go=rX --format=gnu -C ${STAGE} -cf ${OUTPUT}.tar ${NAME}
-        COMMAND_ERROR_IS_FATAL ANY)
-    execute_process(COMMAND ${GZIP} -9n ${OUTPUT}.tar COMMAND_ERROR_IS_FATAL ANY)
-    file(RENAME ${OUTPUT}.tar.gz ${OUTPUT})
+    include(${CMAKE_CURRENT_LIST_DIR}/tar_gz.cmake)
+    tar_gz(${STAGE} ${NAME} ${EPOCH} ${OUTPUT})
 elseif(FORMAT STREQUAL "zip")
     find_program(ZIP zip REQUIRED)
     find_program(TOUCH touch REQUIRED)

@@ -9,8 +9,8 @@
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
     set(EPOCH $ENV{SOURCE_DATE_EPOCH})
 endif()
+include(${CMAKE_CURRENT_LIST_DIR}/tar_gz.cmake)
 find_program(TAR tar REQUIRED)
-find_program(GZIP gzip REQUIRED)
 file(REMOVE_RECURSE ${STAGE})
 file(MAKE_DIRECTORY ${STAGE})
 file(REMOVE ${OUTPUT})
@@ -19,10 +19,5 @@ file(REMOVE ${OUTPUT})
 execute_process(COMMAND ${GIT} -C ${SOURCE} archive --format=tar --prefix=${NAME}/
                         -o ${STAGE}/git.tar HEAD COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND ${TAR} -xf git.tar WORKING_DIRECTORY ${STAGE} COMMAND_ERROR_IS_FATAL ANY)
-execute_process(
-    COMMAND ${TAR} --sort=name --owner=0 --group=0 --numeric-owner --mtime=@${EPOCH}
-            --mode=u=rwX,go=rX --format=gnu -C ${STAGE} -cf ${OUTPUT}.tar ${NAME}
-    COMMAND_ERROR_IS_FATAL ANY)
-execute_process(COMMAND ${GZIP} -9n ${OUTPUT}.tar COMMAND_ERROR_IS_FATAL ANY)
-file(RENAME ${OUTPUT}.tar.gz ${OUTPUT})
+tar_gz(${STAGE} ${NAME} ${EPOCH} ${OUTPUT})
 file(REMOVE_RECURSE ${STAGE})
