@@ -132,13 +132,13 @@ tarball` in it compiles and links the program; configured with `cmake
              /usr/share/common-licenses/LGPL-2.1
              "See https://www.gnu.org/licenses/old-licenses/lgpl-2.1.txt")
 elseif(PLATFORM STREQUAL "windows")
-    library("mingw-w64's runtime and POSIX threads library (winpthreads)"
+    # As on Linux, nothing of the C++ library: the C runtime's start-up and
+    # helpers, and GCC's few.
+    library("mingw-w64's runtime"
             "Zope Public License 2.1, with parts in the public domain and parts
-  under MIT (expat) and BSD licences; winpthreads under the MIT (expat)
-  licence, its pthread.h under a BSD licence, as the copyright notice below
-  tells." "mingw-w64" libmingwex.a libwinpthread.a)
-    library("GNU C++ library (libstdc++) and GCC's support library (libgcc)" "${gcc_licence}"
-            "gcc-[0-9]+" libstdc++.a libgcc.a libgcc_eh.a)
+  under MIT (expat) and BSD licences, as the copyright notice below tells."
+            "mingw-w64" libmingwex.a libmingw32.a)
+    library("GCC's support library (libgcc)" "${gcc_licence}" "gcc-[0-9]+" libgcc.a libgcc_eh.a)
     appendix("mingw-w64's copyright notice, as Debian ships it"
              /usr/share/doc/mingw-w64-x86-64-dev/copyright
              "See the COPYING files in mingw-w64's sources.")

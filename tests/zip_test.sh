@@ -33,7 +33,7 @@ done
 # The notices of the libraries linked in: each named with the Debian package
 # it came from and its sources, and the notices their licences ask for.
 notices=$(find "$work/root" -name THIRD-PARTY-NOTICES)
-for library in mingw-w64 winpthreads libstdc++ libgcc "Runtime Library Exception" \
+for library in mingw-w64 "support library (libgcc)" "Runtime Library Exception" \
     "apt-get source .*mingw-w64=[0-9]" "apt-get source .*gcc-[0-9]*=[0-9]" \
     "Redistributions in binary form must reproduce" "Permission is hereby granted"; do
     grep -q "$library" "$notices" || fail "THIRD-PARTY-NOTICES does not name $library"
