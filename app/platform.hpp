@@ -8,10 +8,10 @@
 // policy over them is written once (platform.cpp), and the rest of the
 // program is standard C++ over the C runtime's streams. None of them throws.
 
-// How the platform's files hold text. Windows files are text streams (CR LF
-// line ends, a 1A ending the text): the program opens them as binary
-// streams and does what a text stream does itself, over whole blocks, where
-// the C runtime would do it a byte at a time.
+// How the platform's files hold text. Windows files are read and written in
+// text mode (CR LF for each LF, a 1A ending the text): the program opens
+// them in binary mode and does what text mode does itself, over whole
+// blocks, where the C runtime would do it a byte at a time.
 #ifdef _WIN32
 inline constexpr bool files_are_text_streams = true;
 #else

@@ -8,19 +8,19 @@
 
 #include "app/command_line.hpp"
 #include "app/platform.hpp"
-#include "engine/line_ends.hpp"
 #include "engine/period_transcription.hpp"
 #include "engine/run_outcome.hpp"
 #include "engine/text_input.hpp"
+#include "engine/text_mode.hpp"
 
 namespace {
 
 constexpr std::size_t input_block = 256 * 1024;
 constexpr std::size_t output_block = 128 * 1024;
 constexpr file_bytes platform_files =
-    files_are_text_streams ? file_bytes::as_text : file_bytes::as_they_are;
-// Where the output is stored as a text stream stores it, a piece at a time.
-constexpr std::size_t text_staging = text_write_room(output_block);
+    files_are_text_streams ? file_bytes::in_text_mode : file_bytes::as_they_are;
+// Where the output is stored as text mode stores it, a piece at a time.
+constexpr std::size_t text_staging = text_mode_write_room(output_block);
 
 // The buffers come from malloc: the program needs no C++ runtime library,
 // whose loading would cost a small text's run more than its work.
@@ -132,9 +132,10 @@ int sfoltitesto_main(int argc, char** argv)
     // the memory stays the same whatever the size of the input.
     const buffer input_buffer = allocate(input_block + input_slack);
     const buffer output_buffer = allocate(output_block);
-    const buffer staging = platform_files == file_bytes::as_text ? allocate(text_staging) : nullptr;
+    const buffer staging =
+        platform_files == file_bytes::in_text_mode ? allocate(text_staging) : nullptr;
     if (input_buffer == nullptr || output_buffer == nullptr ||
-        (platform_files == file_bytes::as_text && staging == nullptr)) {
+        (platform_files == file_bytes::in_text_mode && staging == nullptr)) {
         std::fclose(in);
         return fail(memory_error);
     }
@@ -156,7 +157,7 @@ int sfoltitesto_main(int argc, char** argv)
     }
     // The output goes out in large pieces from a buffer of our own.
     std::setvbuf(out, nullptr, _IONBF, 0);
-    output_sink sink = platform_files == file_bytes::as_text
+    output_sink sink = platform_files == file_bytes::in_text_mode
                            ? output_sink(out, staging.get(), text_staging)
                            : output_sink(out);
 

@@ -1,18 +1,18 @@
 #pragma once
 
 // Internal to the engine: one build of it, its two stages joined for each
-// way of calling it, and the passes of a Windows text stream. Each build
+// way of calling it, and the passes of Windows text mode. Each build
 // instantiates these in its own file, with its own kernel K (see
 // window_masks.hpp, period_planner.hpp, window_emitter.hpp,
-// line_end_passes.hpp), which also says the widest move its copy makes:
+// text_mode_passes.hpp), which also says the widest move its copy makes:
 //
 //   static constexpr std::size_t move_bytes;
 
 #include "engine/input_windows.hpp"
 #include "engine/kernel.hpp"
-#include "engine/line_end_passes.hpp"
 #include "engine/period_planner.hpp"
 #include "engine/period_transcription.hpp"
+#include "engine/text_mode_passes.hpp"
 #include "engine/window_emitter.hpp"
 
 // Consumes the input from where it stands, window by window, until the call
@@ -93,7 +93,7 @@ template <class K, stop_at Stop> int consume(text_input& in, text_output* out, p
     {                                                                                              \
         return K::classify(p);                                                                     \
     }                                                                                              \
-    attributes text_read read_pass_##K(unsigned char* bytes, std::size_t size)                     \
+    attributes text_mode_read read_pass_##K(unsigned char* bytes, std::size_t size)                \
     {                                                                                              \
         return read_pass<K>(bytes, size);                                                          \
     }                                                                                              \

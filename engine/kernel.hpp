@@ -6,7 +6,7 @@
 #include <cstddef>
 
 #include "engine/instruction_sets.hpp"
-#include "engine/line_ends.hpp"
+#include "engine/text_mode.hpp"
 
 struct text_input;
 struct text_output;
@@ -17,8 +17,8 @@ struct engine_kernel {
     int (*skip)(text_input& in);                         // skip_rest_of_period
     int (*run)(text_input& in, text_output& out);        // transcribe_text, limits of 1 or more
     window_classifier classify;
-    // What a Windows text stream does to a file's bytes (line_ends.hpp).
-    text_read (*read_pass)(unsigned char* bytes, std::size_t size);
+    // What Windows text mode does to a file's bytes (text_mode.hpp).
+    text_mode_read (*read_pass)(unsigned char* bytes, std::size_t size);
     std::size_t (*write_pass)(const unsigned char* from, std::size_t size, unsigned char* to);
 };
 

@@ -2,15 +2,16 @@
 
 #include <algorithm>
 
-#include "engine/line_ends.hpp"
+#include "engine/text_mode.hpp"
 
 bool output_sink::write(const unsigned char* bytes, std::size_t size)
 {
     if (staging_ == nullptr)
         return put(bytes, size);
-    const std::size_t piece = text_write_fits(staging_size_);
+    const std::size_t piece = text_mode_write_fits(staging_size_);
     for (std::size_t done = 0; done < size; done += piece)
-        if (!put(staging_, text_write_pass(bytes + done, std::min(piece, size - done), staging_)))
+        if (!put(staging_,
+                 text_mode_write_pass(bytes + done, std::min(piece, size - done), staging_)))
             return false;
     return !write_failed_;
 }

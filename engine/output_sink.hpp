@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "engine/line_ends.hpp"
+#include "engine/text_mode.hpp"
 
 class output_sink {
   public:
@@ -15,15 +15,15 @@ class output_sink {
     // tried again when the stream is closed.
     explicit output_sink(std::FILE* stream) : stream_(stream) {}
 
-    // Writes to `stream`, opened as a binary one, what a Windows text stream
+    // Writes to `stream`, opened in binary mode, what Windows text mode
     // would store: each LF as CR LF. The bytes are stored that way in
-    // `staging`, of `staging_size` bytes (text_write_room of a piece), a
+    // `staging`, of `staging_size` bytes (text_mode_write_room of a piece), a
     // piece at a time.
     output_sink(std::FILE* stream, unsigned char* staging, std::size_t staging_size)
         : stream_(stream), staging_(staging), staging_size_(staging_size)
     {
         // Room for one byte at least, or the output would never go out.
-        assert(text_write_fits(staging_size) > 0);
+        assert(text_mode_write_fits(staging_size) > 0);
     }
 
     // Writes the `size` bytes at `bytes` after those written before. False

@@ -7,7 +7,7 @@
 #include "engine/char_reader.hpp"
 #include "engine/input_windows.hpp"
 #include "engine/instruction_sets.hpp"
-#include "engine/line_ends.hpp"
+#include "engine/text_mode.hpp"
 
 text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t block,
                            file_bytes taken)
@@ -28,11 +28,11 @@ text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t
 
 namespace {
 
-// Takes the `got` bytes just read as a text stream would, and returns how
+// Takes the `got` bytes just read as text mode would, and returns how
 // many stay; `ended` is set when a 1A ends the text. A CR at the end of a
 // read that the input goes on after waits for the next, which tells whether
 // a LF follows it; if not, it goes in just before that read's bytes.
-std::size_t as_text(text_input& in, std::size_t got, bool& ended)
+std::size_t take_in_text_mode(text_input& in, std::size_t got, bool& ended)
 {
     unsigned char* const bytes = in.data + in.read_at;
     if (in.cr_held && !(got > 0 && bytes[0] == '\n')) {
@@ -41,7 +41,7 @@ std::size_t as_text(text_input& in, std::size_t got, bool& ended)
         bytes[-1] = '\r';
     }
     in.cr_held = false;
-    const text_read text = text_read_pass(bytes, got);
+    const text_mode_read text = text_mode_read_pass(bytes, got);
     ended = ended || text.ended;
     std::size_t length = text.length;
     if (!ended && length > 0 && bytes[length - 1] == '\r') {
@@ -65,7 +65,8 @@ std::size_t refill(text_input& in)
         // brought bytes before the failure: they are the input's last.
         const bool failed = std::ferror(in.stream) != 0;
         bool ended = failed || got == 0 || std::feof(in.stream) != 0;
-        in.end = in.read_at + (in.taken == file_bytes::as_text ? as_text(in, got, ended) : got);
+        in.end = in.read_at +
+                 (in.taken == file_bytes::in_text_mode ? take_in_text_mode(in, got, ended) : got);
         in.ended = ended;
         in.read_failed = failed;
     }

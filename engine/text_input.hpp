@@ -33,9 +33,9 @@ struct input_cursor {
 };
 
 // How the bytes of the input file are taken: as they are, or as a Windows
-// text stream reads them (a CR that a LF follows goes, a 1A ends the text),
+// text mode reads them (a CR that a LF follows goes, a 1A ends the text),
 // from a stream opened as a binary one.
-enum class file_bytes { as_they_are, as_text };
+enum class file_bytes { as_they_are, in_text_mode };
 
 // Input read from a stream in large blocks; the engine only ever asks it for
 // whole blocks.

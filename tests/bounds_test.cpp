@@ -155,17 +155,18 @@ TEST(bounds, inputs_that_end_anywhere_are_read_within_the_buffer)
     for (const std::string& tail : tails) {
         for (std::size_t length = tail.size(); length <= 2 * 64 + input_slack + 2 * window_bytes;
              length += step) {
-            for (const file_bytes files : {file_bytes::as_they_are, file_bytes::as_text}) {
+            for (const file_bytes files : {file_bytes::as_they_are, file_bytes::in_text_mode}) {
                 // One tail is enough for what waits: the others are for the copy.
-                if (files == file_bytes::as_text && &tail != &tails[0])
+                if (files == file_bytes::in_text_mode && &tail != &tails[0])
                     continue;
-                const std::string& filler = fillers[files == file_bytes::as_text ? 1 : 0];
+                const std::string& filler = fillers[files == file_bytes::in_text_mode ? 1 : 0];
                 std::string input;
                 while (input.size() + tail.size() < length)
                     input += filler;
                 input = input.substr(0, length - tail.size()) + tail;
                 const std::string expected = condense_reference(
-                    files == file_bytes::as_text ? reference::read_as_text(input) : input, 7);
+                    files == file_bytes::in_text_mode ? reference::read_in_text_mode(input) : input,
+                    7);
                 for (const std::size_t block : blocks) {
                     for (const std::size_t shift : shifts) {
                         for (const instruction_set set : runnable_instruction_sets()) {
@@ -173,7 +174,7 @@ TEST(bounds, inputs_that_end_anywhere_are_read_within_the_buffer)
                                                  drive::one_pass, files),
                                       expected)
                                 << name_of(set) << ", block " << block << ", buffer shifted "
-                                << shift << (files == file_bytes::as_text ? ", as text" : "")
+                                << shift << (files == file_bytes::in_text_mode ? ", as text" : "")
                                 << ", input " << escaped(input);
                         }
                     }

@@ -105,8 +105,8 @@ TEST(differential, fast_engine_writes_what_the_plain_one_writes)
         const std::string plain = condense_reference(input, limit, &plain_result);
         // The same file read and written as a Windows text stream does it.
         int text_result = 0;
-        const std::string text = reference::stored_as_text(
-            condense_reference(reference::read_as_text(input), limit, &text_result));
+        const std::string text = reference::stored_in_text_mode(
+            condense_reference(reference::read_in_text_mode(input), limit, &text_result));
         for (const instruction_set set : runnable_instruction_sets()) {
             for (std::size_t block : block_sizes) {
                 // Output handed over after every window or few, or seldom.
@@ -115,10 +115,10 @@ TEST(differential, fast_engine_writes_what_the_plain_one_writes)
                 // Either way of driving the engine, so both are tried often.
                 const drive how = pick(g, 0, 1) == 0 ? drive::one_pass : drive::alternating;
                 const file_bytes files =
-                    pick(g, 0, 1) == 0 ? file_bytes::as_they_are : file_bytes::as_text;
-                const std::string& expected = files == file_bytes::as_text ? text : plain;
+                    pick(g, 0, 1) == 0 ? file_bytes::as_they_are : file_bytes::in_text_mode;
+                const std::string& expected = files == file_bytes::in_text_mode ? text : plain;
                 const int expected_result =
-                    files == file_bytes::as_text ? text_result : plain_result;
+                    files == file_bytes::in_text_mode ? text_result : plain_result;
                 int result = 0;
                 const std::string got =
                     condense(input, limit, block, flush_at, set, how, files, &result);
@@ -127,7 +127,7 @@ TEST(differential, fast_engine_writes_what_the_plain_one_writes)
                     ADD_FAILURE() << "seed " << seed << ", limit " << limit << ", block " << block
                                   << ", flush at " << flush_at << ", instructions " << name_of(set)
                                   << (how == drive::one_pass ? ", one pass" : ", alternating")
-                                  << (files == file_bytes::as_text ? ", as text" : "")
+                                  << (files == file_bytes::in_text_mode ? ", as text" : "")
                                   << "\n  input    " << escaped(input) << "\n  expected "
                                   << escaped(expected) << ", returning " << expected_result
                                   << "\n  got      " << escaped(got) << ", returning " << result;

@@ -63,7 +63,7 @@ std::string completed(const std::string& out)
 std::string as_stored(const std::string& text)
 {
 #ifdef _WIN32
-    return reference::stored_as_text(text);
+    return reference::stored_in_text_mode(text);
 #else
     return text;
 #endif
@@ -74,7 +74,7 @@ std::string as_stored(const std::string& text)
 std::string as_read(const std::string& stored)
 {
 #ifdef _WIN32
-    return reference::read_as_text(stored);
+    return reference::read_in_text_mode(stored);
 #else
     return stored;
 #endif

@@ -12,9 +12,9 @@
 #endif
 
 #include "engine/instruction_sets.hpp"
-#include "engine/line_ends.hpp"
 #include "engine/period_transcription.hpp"
 #include "engine/run_outcome.hpp"
+#include "engine/text_mode.hpp"
 #include "reference/reference_engine.hpp"
 
 // A binary scratch file, removed when closed. Microsoft's tmpfile() names
@@ -60,9 +60,9 @@ inline std::string contents_of(std::FILE* f)
 // makes, or the two calls alternated as the definition of the run has it.
 enum class drive { one_pass, alternating };
 
-// The pieces the output of a run on text files is stored in: small, so
-// that they meet line ends everywhere.
-inline constexpr std::size_t text_piece = 61;
+// The pieces the output of a run in text mode is stored in: small, so that
+// they meet LFs everywhere.
+inline constexpr std::size_t text_mode_piece = 61;
 
 // Runs the program's loop from `in` to `out` at the current word_limit,
 // reading blocks of `block` bytes and handing the output over once it holds
@@ -75,8 +75,8 @@ inline run_outcome run_engine(std::FILE* in, std::FILE* out, std::size_t block,
 {
     std::vector<unsigned char> in_buffer(block + input_slack);
     std::vector<unsigned char> out_buffer(flush_at + window_output_room);
-    std::vector<unsigned char> staging(text_write_room(text_piece));
-    output_sink sink = files == file_bytes::as_text
+    std::vector<unsigned char> staging(text_mode_write_room(text_mode_piece));
+    output_sink sink = files == file_bytes::in_text_mode
                            ? output_sink(out, staging.data(), staging.size())
                            : output_sink(out);
     text_input text_in = make_text_input(in, in_buffer.data(), block, files);

@@ -25,12 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string plain = condense_reference(input, limit);
     // The same bytes as a Windows text file, read and written as a text
     // stream does it.
-    const std::string text =
-        reference::stored_as_text(condense_reference(reference::read_as_text(input), limit));
+    const std::string text = reference::stored_in_text_mode(
+        condense_reference(reference::read_in_text_mode(input), limit));
     for (const instruction_set set : runnable_instruction_sets()) {
         for (const drive how : {drive::one_pass, drive::alternating}) {
-            for (const file_bytes files : {file_bytes::as_they_are, file_bytes::as_text}) {
-                const std::string& expected = files == file_bytes::as_text ? text : plain;
+            for (const file_bytes files : {file_bytes::as_they_are, file_bytes::in_text_mode}) {
+                const std::string& expected = files == file_bytes::in_text_mode ? text : plain;
                 const std::string got = condense(input, limit, block, flush_at, set, how, files);
                 if (got != expected) {
                     std::fprintf(stderr,
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                  "input    %s\nexpected %s\ngot      %s\n",
                                  static_cast<int>(limit), block, flush_at, name_of(set),
                                  how == drive::one_pass ? "one pass" : "alternating",
-                                 files == file_bytes::as_text ? ", as text" : "",
+                                 files == file_bytes::in_text_mode ? ", as text" : "",
                                  escaped(input).c_str(), escaped(expected).c_str(),
                                  escaped(got).c_str());
                     std::abort();

@@ -9,7 +9,7 @@ namespace reference {
 
 // What a text stream reads from a file that holds `stored`: a CR that a LF
 // follows goes, and a 1A ends the text.
-inline std::string read_as_text(const std::string& stored)
+inline std::string read_in_text_mode(const std::string& stored)
 {
     std::string text;
     for (std::size_t i = 0; i < stored.size() && stored[i] != '\x1A'; ++i)
@@ -19,7 +19,7 @@ inline std::string read_as_text(const std::string& stored)
 }
 
 // What a text stream stores for `text`: each LF as CR LF.
-inline std::string stored_as_text(const std::string& text)
+inline std::string stored_in_text_mode(const std::string& text)
 {
     std::string stored;
     for (const char c : text) {

@@ -1,8 +1,6 @@
 #include "app/command_line.hpp"
 #include "app/platform.hpp"
 
-#ifdef _WIN32
-
 // The C runtime's own reading of the wide command line: the shell's, in
 // another library, takes longer to load than the rest of a run of a large
 // file.
@@ -12,13 +10,3 @@ int wmain(int argc, wchar_t** wide)
     char** const argv = utf8_arguments(argc, wide);
     return argv != nullptr ? sfoltitesto_main(argc, argv) : sfoltitesto_memory_exhausted();
 }
-
-#else
-
-int main(int argc, char** argv)
-{
-    reserve_standard_streams();
-    return sfoltitesto_main(argc, argv);
-}
-
-#endif

@@ -1,7 +1,7 @@
 #pragma once
 
-// Internal to the engine: what a Windows text stream does to a file's bytes
-// (line_ends.hpp), written once over the kernel K of each build, whose row
+// Internal to the engine: what Windows text mode does to a file's bytes
+// (text_mode.hpp), written once over the kernel K of each build, whose row
 // of the dispatch table carries the passes. Both look at a window at a time
 // for the few bytes that matter: most windows of a text hold none, one or
 // two. K supplies, besides its count of the bits set in a mask:
@@ -27,7 +27,7 @@
 
 #include "engine/bits.hpp"
 #include "engine/geometry.hpp"
-#include "engine/line_ends.hpp"
+#include "engine/text_mode.hpp"
 
 struct stream_marks {
     std::uint64_t pairs = 0; // CRs that a LF follows
@@ -51,7 +51,7 @@ inline void move_short(unsigned char* to, const unsigned char* from, std::size_t
         to[i] = from[i];
 }
 
-template <class K> text_read read_pass(unsigned char* bytes, std::size_t size)
+template <class K> text_mode_read read_pass(unsigned char* bytes, std::size_t size)
 {
     unsigned char* out = bytes; // where the next kept byte goes
     const unsigned char* in = bytes;
@@ -100,7 +100,7 @@ std::size_t write_pass(const unsigned char* from, std::size_t size, unsigned cha
     const unsigned char* run = from; // what is not written yet
     const unsigned char* in = from;
     const unsigned char* const end = from + size;
-    const auto line_end = [&](const unsigned char* lf) {
+    const auto crlf = [&](const unsigned char* lf) {
         K::move_down(out, run, static_cast<std::size_t>(lf - run));
         out += lf - run;
         *out++ = '\r';
@@ -108,10 +108,10 @@ std::size_t write_pass(const unsigned char* from, std::size_t size, unsigned cha
     };
     for (; end - in >= static_cast<std::ptrdiff_t>(window_bytes); in += window_bytes)
         for (std::uint64_t lf = K::line_feeds_of(in); lf != 0; lf &= lf - 1)
-            line_end(in + bits::lowest(lf));
+            crlf(in + bits::lowest(lf));
     for (; in < end; ++in)
         if (*in == '\n')
-            line_end(in);
+            crlf(in);
     K::move_down(out, run, static_cast<std::size_t>(end - run));
     return static_cast<std::size_t>(out + (end - run) - to);
 }
