@@ -29,9 +29,11 @@ text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t
 namespace {
 
 // Takes the `got` bytes just read as text mode would, and returns how
-// many stay; `ended` is set when a 1A ends the text. A CR at the end of a
-// read that the input goes on after waits for the next, which tells whether
-// a LF follows it; if not, it goes in just before that read's bytes.
+// many stay; `ended` is set when a 1A ends the text. The pass sees one read
+// at a time, so this is where a CR at the end of a read that the input goes
+// on after is held back: the next read tells whether a LF follows it; if
+// not, it goes in just before that read's bytes (held_back in geometry.hpp
+// leaves room for it there).
 std::size_t take_in_text_mode(text_input& in, std::size_t got, bool& ended)
 {
     unsigned char* const bytes = in.data + in.read_at;

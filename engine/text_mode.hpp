@@ -13,8 +13,8 @@ struct text_mode_read {
 };
 
 // Turns the `size` bytes at `bytes` into what text mode reads from them,
-// in place. A CR at the very end stays: whether a LF follows it is for the
-// caller to know. Nothing at or past bytes + size is read or written.
+// in place, as if they were the whole file: a CR at the very end stays.
+// Nothing at or past bytes + size is read or written.
 text_mode_read text_mode_read_pass(unsigned char* bytes, std::size_t size);
 
 // The room text_mode_write_pass needs for `size` bytes, each of which may be a
