@@ -12,11 +12,6 @@
 #include "engine/text_input.hpp"
 #include "engine/window_masks.hpp"
 
-// Reads more of the input, keeping the bytes not yet in a window, until a
-// whole window and the bytes its characters may take are there or the input
-// has ended. Returns the bytes not yet in a window.
-std::size_t refill(text_input& in);
-
 // Where the next window comes from, for a loop to hold in locals: the
 // output's byte stores might be the input's fields, for all the compiler
 // knows, and it would read them again after each.

@@ -1,4 +1,4 @@
-// The build of the engine for x86-64 processors with AVX2: its classifier and
+// The kernel for x86-64 processors with AVX2: its classifier and
 // copy take 32 bytes at a time, and the bit instructions that come with AVX2
 // (BMI1, BMI2, POPCNT) run its loop.
 #if defined(__x86_64__)
@@ -6,7 +6,7 @@
 #include <immintrin.h>
 
 #include "engine/avx2_constants.hpp"
-#include "engine/engine_build.hpp"
+#include "engine/kernel_entry_points.hpp"
 
 // What this build is compiled for, the instructions the dispatch asks for.
 #define SFOLTITESTO_AVX2 __attribute__((target("avx2,bmi,bmi2,popcnt")))
@@ -177,6 +177,6 @@ struct avx2 {
 
 } // namespace
 
-SFOLTITESTO_ENGINE_BUILD(avx2, SFOLTITESTO_AVX2 __attribute__((flatten)))
+SFOLTITESTO_KERNEL_ENTRY_POINTS(avx2, SFOLTITESTO_AVX2 __attribute__((flatten)))
 
 #endif

@@ -1,10 +1,10 @@
-// The build of the engine for arm64 processors, every one of which has NEON:
+// The kernel for arm64 processors, every one of which has NEON:
 // its classifier and copy take 16 bytes at a time.
 #if defined(__aarch64__)
 
 #include <arm_neon.h>
 
-#include "engine/engine_build.hpp"
+#include "engine/kernel_entry_points.hpp"
 
 namespace {
 
@@ -137,6 +137,6 @@ struct neon {
 
 } // namespace
 
-SFOLTITESTO_ENGINE_BUILD(neon, __attribute__((flatten)))
+SFOLTITESTO_KERNEL_ENTRY_POINTS(neon, __attribute__((flatten)))
 
 #endif

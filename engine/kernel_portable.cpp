@@ -1,7 +1,7 @@
-// The build of the engine for any processor: its classifier and copy take one
-// byte at a time. It runs where there is no vector build, and is the
+// The kernel for any processor: its classifier and copy take one
+// byte at a time. It runs where there is no vector kernel, and is the
 // yardstick the vector classifiers are tested against.
-#include "engine/engine_build.hpp"
+#include "engine/kernel_entry_points.hpp"
 
 namespace {
 
@@ -80,4 +80,4 @@ struct portable {
 
 } // namespace
 
-SFOLTITESTO_ENGINE_BUILD(portable, )
+SFOLTITESTO_KERNEL_ENTRY_POINTS(portable, )

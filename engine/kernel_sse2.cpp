@@ -1,10 +1,10 @@
-// The build of the engine for every x86-64 processor: its classifier and copy
+// The kernel for every x86-64 processor: its classifier and copy
 // take 16 bytes at a time with SSE2.
 #if defined(__x86_64__)
 
 #include <emmintrin.h>
 
-#include "engine/engine_build.hpp"
+#include "engine/kernel_entry_points.hpp"
 
 namespace {
 
@@ -167,6 +167,6 @@ struct sse2 {
 
 } // namespace
 
-SFOLTITESTO_ENGINE_BUILD(sse2, __attribute__((flatten)))
+SFOLTITESTO_KERNEL_ENTRY_POINTS(sse2, __attribute__((flatten)))
 
 #endif

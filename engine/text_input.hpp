@@ -60,6 +60,11 @@ struct text_input {
 text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t block,
                            file_bytes taken = file_bytes::as_they_are);
 
+// Reads more of the input, keeping the bytes not yet in a window, until a
+// whole window and the bytes its characters may take are there or the input
+// has ended. Returns the bytes not yet in a window.
+std::size_t refill(text_input& in);
+
 // Where the bytes read but not yet consumed begin; they run to data + end.
 inline const unsigned char* unconsumed(const text_input& in)
 {

@@ -1,8 +1,8 @@
 #pragma once
 
-// Internal to the engine: one build of it, its two stages joined for each
-// way of calling it, and the passes of Windows text mode. Each build
-// instantiates these in its own file, with its own kernel K (see
+// Internal to the engine: the entry points of the engine over one kernel K,
+// its two stages joined for each way of calling it, and the passes of
+// Windows text mode. Each kernel's file instantiates them for its K (see
 // window_masks.hpp, period_planner.hpp, window_emitter.hpp,
 // text_mode_passes.hpp), which also says the widest move its copy makes:
 //
@@ -18,9 +18,8 @@
 // Consumes the input from where it stands, window by window, until the call
 // stops (see stop_at) or the input ends, starting from period state `s`.
 // Returns 1 when it stopped, or when the input ended in a period cut at the
-// limit (as the transcriber's last call had returned); 0 at the end of input
-// otherwise, where a transcriber writes its closing line; and
-// transcription_write_failed.
+// limit, which needs no closing line; 0 at the end of input otherwise, where
+// a transcriber writes its closing line; and transcription_write_failed.
 template <class K, stop_at Stop> int consume(text_input& in, text_output* out, period_state s)
 {
     input_cursor c = in.cursor;
@@ -71,10 +70,10 @@ template <class K, stop_at Stop> int consume(text_input& in, text_output* out, p
     return result;
 }
 
-// The entry points of one build of the engine, for its file to define with
-// the instructions it is compiled for, and its row of the dispatch table,
-// which carries its name.
-#define SFOLTITESTO_ENGINE_BUILD(K, attributes)                                                    \
+// The entry points over kernel K, for its file to define with the
+// instructions it is compiled for, and its row of the dispatch table, which
+// carries its name.
+#define SFOLTITESTO_KERNEL_ENTRY_POINTS(K, attributes)                                             \
     static_assert(K::move_bytes <= widest_move, "the buffers have room for the moves");            \
     namespace {                                                                                    \
     attributes int transcribe_##K(text_input& in, text_output& out)                                \
