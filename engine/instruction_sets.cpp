@@ -65,22 +65,31 @@ const char* name_of(instruction_set set)
     return "portable";
 }
 
+// Every instruction set is named here, so that a new one without its row
+// does not compile (-Wswitch); one this processor lacks has only the
+// portable kernel.
 const engine_kernel& kernel_for(instruction_set set)
 {
     switch (set) {
-#if defined(__x86_64__)
+    case instruction_set::portable:
+        break;
     case instruction_set::sse2:
+#if defined(__x86_64__)
         return sse2_kernel;
+#endif
+        break;
     case instruction_set::avx2:
+#if defined(__x86_64__)
         return avx2_kernel;
 #endif
-#if defined(__aarch64__)
+        break;
     case instruction_set::neon:
+#if defined(__aarch64__)
         return neon_kernel;
 #endif
-    default:
-        return portable_kernel;
+        break;
     }
+    return portable_kernel;
 }
 
 window_classifier classifier_for(instruction_set set)
