@@ -106,8 +106,6 @@ struct avx2 {
         return m;
     }
 
-    // Two compares gather for less than a test that most windows hold no
-    // LF would cost.
     SFOLTITESTO_AVX2 static std::uint64_t line_feeds_of(const unsigned char* in)
     {
         const __m256i lf = _mm256_set1_epi8('\n');
