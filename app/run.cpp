@@ -19,8 +19,30 @@ constexpr std::size_t input_block = 256 * 1024;
 constexpr std::size_t output_block = 128 * 1024;
 constexpr file_bytes platform_files =
     files_are_text_streams ? file_bytes::in_text_mode : file_bytes::as_they_are;
-// Where the output is stored as text mode stores it, a piece at a time.
-constexpr std::size_t text_staging = text_mode_write_room(output_block);
+
+// Large blocks make the run cost about what copying the file costs, and the
+// memory stays the same whatever the size of the input. A file much smaller
+// than a block is read in one block of about its size, and the output goes
+// through a buffer to match: large buffers would be mapped, faulted in and
+// given back for nothing, which costs a small text's run more than its work.
+// (Where the output is stored as text mode stores it, a piece at a time,
+// its staging buffer goes with the output's.)
+struct buffer_sizes {
+    std::size_t input;
+    std::size_t output;
+};
+
+buffer_sizes buffer_sizes_for(const file_facts& input)
+{
+    constexpr std::size_t page = 4096;
+    if (!input.regular || input.size < 0 ||
+        static_cast<std::uint64_t>(input.size) >= input_block / 16)
+        return {input_block, output_block};
+    // All of it and the read that meets its end, in whole pages; each byte
+    // of it may give two of the output (a ';' and its LF).
+    const std::size_t block = (static_cast<std::size_t>(input.size) / page + 1) * page;
+    return {block, 2 * block};
+}
 
 // The buffers come from malloc: the program needs no C++ runtime library,
 // whose loading would cost a small text's run more than its work.
@@ -128,12 +150,12 @@ int sfoltitesto_main(int argc, char** argv)
         std::fclose(in);
         return refuse(input_open_error, input_file, console);
     }
-    // Large blocks make the run cost about what copying the file costs, and
-    // the memory stays the same whatever the size of the input.
-    const buffer input_buffer = allocate(input_block + input_slack);
-    const buffer output_buffer = allocate(output_block);
-    const buffer staging =
-        platform_files == file_bytes::in_text_mode ? allocate(text_staging) : nullptr;
+    const buffer_sizes sizes = buffer_sizes_for(input_file);
+    const buffer input_buffer = allocate(sizes.input + input_slack);
+    const buffer output_buffer = allocate(sizes.output);
+    const buffer staging = platform_files == file_bytes::in_text_mode
+                               ? allocate(text_mode_write_room(sizes.output))
+                               : nullptr;
     if (input_buffer == nullptr || output_buffer == nullptr ||
         (platform_files == file_bytes::in_text_mode && staging == nullptr)) {
         std::fclose(in);
@@ -158,7 +180,7 @@ int sfoltitesto_main(int argc, char** argv)
     // The output goes out in large pieces from a buffer of our own.
     std::setvbuf(out, nullptr, _IONBF, 0);
     output_sink sink = platform_files == file_bytes::in_text_mode
-                           ? output_sink(out, staging.get(), text_staging)
+                           ? output_sink(out, staging.get(), text_mode_write_room(sizes.output))
                            : output_sink(out);
 
     // A fourth argument or more means the user did not use either form, so
@@ -177,8 +199,8 @@ int sfoltitesto_main(int argc, char** argv)
         return fail(write_error);
     }
 
-    text_input input = make_text_input(in, input_buffer.get(), input_block, platform_files);
-    text_output output = make_text_output(sink, output_buffer.get(), output_block);
+    text_input input = make_text_input(in, input_buffer.get(), sizes.input, platform_files);
+    text_output output = make_text_output(sink, output_buffer.get(), sizes.output);
     transcribe_text(input, output);
     flush_output(output);
     run_outcome outcome = outcome_of(input, sink);
