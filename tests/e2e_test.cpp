@@ -389,12 +389,13 @@ TEST_F(e2e, text_streams_follow_the_platform)
 
 // What the same run gives through the C runtime's own text streams ("r" and
 // "w"), around the plain engine: the oracle the program's own reading and
-// writing of text files is held to (on Linux they pass the bytes as they
+// writing of text files is held to. On Linux they pass the bytes as they
 // are, and the test holds the program's reading of small files in small
-// blocks, and of the others in its large ones, to the plain engine). Wine's text streams drop a 1A that falls
-// at the end of their 4 KiB buffer and read on (a 1A ends the text wherever
-// it is in Microsoft's, and in the program): a buffer that holds the whole
-// file keeps that edge away from the ones tried here.
+// blocks, and of the others in its large ones, to the plain engine. Wine's
+// text streams drop a 1A that falls at the end of their 4 KiB buffer and
+// read on (a 1A ends the text wherever it is in Microsoft's, and in the
+// program): a buffer that holds the whole file keeps that edge away from the
+// ones tried here.
 std::string through_text_streams(const std::string& input, const std::string& output,
                                  std::int32_t limit)
 {
