@@ -52,9 +52,10 @@ void remove_name(const char* name);
 // Opens or creates a file by its UTF-8 name for writing, its bytes as they
 // are, from its start, without emptying it: empty_output does that once the
 // run can go on. A name that leads to no file yet (a link to a file not yet
-// there) creates it where it leads. A file this creates is removed again if
-// the stream cannot be made. On failure errno tells why (ENOMEM: not memory
-// enough).
+// there) creates it where it leads. A file this creates under the name is
+// removed again if the stream cannot be made (one made where a link leads
+// cannot be told from one another process made there meanwhile, and stays).
+// On failure errno tells why (ENOMEM: not memory enough).
 std::FILE* open_output(const char* name);
 
 // What the run needs to know of the file behind an open stream, asked of

@@ -144,6 +144,10 @@ file_facts facts_of(std::FILE* stream)
                0) {
         file.directory = standard.Directory != 0;
         file.size = standard.EndOfFile.QuadPart;
+    } else {
+        // Nothing told its size: taken as holding something, so that it is
+        // emptied, and not as one that writing adds to.
+        file.size = INT64_MAX;
     }
     if (GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id) != 0) {
         file.identified = true;

@@ -94,10 +94,10 @@ bool is(const char* argument, const char* text)
     return std::strcmp(argument, text) == 0;
 }
 
-// Refuses the run, which leaves `kept` as it is. The message goes where it
-// harms nothing: to standard output, unless that writes over `kept`; else
-// to standard error, unless that does too; else nowhere, and the status
-// says it.
+// Refuses the run, which leaves what `kept` holds as it is. The message
+// goes where it harms nothing: to standard output, unless that writes over
+// `kept`; else to standard error, unless that does too; else nowhere, and
+// the status says it.
 int refuse(const char* message, const file_facts& kept, const file_facts& console)
 {
     std::FILE* told = stdout;
@@ -135,7 +135,7 @@ int sfoltitesto_main(int argc, char** argv)
     std::FILE* in = open_input(input_name);
     if (in == nullptr)
         return fail(errno == ENOMEM ? memory_error : input_open_error);
-    // The engine reads in large blocks of its own: the stream needs no
+    // The engine reads in blocks of its own: the stream needs no
     // buffer, nor to ask about the file to size one.
     std::setvbuf(in, nullptr, _IONBF, 0);
     const file_facts input_file = facts_of(in);

@@ -66,8 +66,8 @@ const char* name_of(instruction_set set)
 }
 
 // Every instruction set is named here, so that a new one without its row
-// does not compile (-Wswitch); one this processor lacks has only the
-// portable kernel.
+// does not compile (-Wswitch); a set of another kind of processor has only
+// the portable kernel.
 const engine_kernel& kernel_for(instruction_set set)
 {
     switch (set) {

@@ -31,5 +31,6 @@ extern const engine_kernel avx2_kernel;
 extern const engine_kernel neon_kernel;
 #endif
 
-// The build for `set`; one this processor lacks is the portable one.
+// The kernel for `set`; a set of another kind of processor has only the
+// portable one.
 const engine_kernel& kernel_for(instruction_set set);

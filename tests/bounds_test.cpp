@@ -87,7 +87,7 @@ std::string run_fenced(const std::string& input, std::size_t block, std::size_t 
     std::FILE* in = stream_of(input);
     std::FILE* out = scratch_file();
     const fenced_buffer in_buffer(block + input_slack, input_shift);
-    const fenced_buffer out_buffer(output_capacity, 0);
+    const fenced_buffer out_buffer(output_capacity, 16); // 16 bytes of canary before it
     output_sink sink(out);
     text_input text_in = make_text_input(in, in_buffer.data(), block, files);
     text_output text_out = make_text_output(sink, out_buffer.data(), output_capacity);
