@@ -153,9 +153,9 @@ int sfoltitesto_main(int argc, char** argv)
     const buffer_sizes sizes = buffer_sizes_for(input_file);
     const buffer input_buffer = allocate(sizes.input + input_slack);
     const buffer output_buffer = allocate(sizes.output);
-    const buffer staging = platform_files == file_bytes::in_text_mode
-                               ? allocate(text_mode_write_room(sizes.output))
-                               : nullptr;
+    const std::size_t staging_size = text_mode_write_room(sizes.output);
+    const buffer staging =
+        platform_files == file_bytes::in_text_mode ? allocate(staging_size) : nullptr;
     if (input_buffer == nullptr || output_buffer == nullptr ||
         (platform_files == file_bytes::in_text_mode && staging == nullptr)) {
         std::fclose(in);
@@ -180,7 +180,7 @@ int sfoltitesto_main(int argc, char** argv)
     // The output goes out in large pieces from a buffer of our own.
     std::setvbuf(out, nullptr, _IONBF, 0);
     output_sink sink = platform_files == file_bytes::in_text_mode
-                           ? output_sink(out, staging.get(), text_mode_write_room(sizes.output))
+                           ? output_sink(out, staging.get(), staging_size)
                            : output_sink(out);
 
     // A fourth argument or more means the user did not use either form, so
