@@ -36,6 +36,11 @@ std::int32_t parse_limit(const char* text);
 // exit status.
 int sfoltitesto_main(int argc, char** argv);
 
+// Whether a large file's copies are made beside the engine, by a thread of
+// their own, where that pays; the benchmarks turn it off to time the
+// program without.
+extern bool copies_beside_engine;
+
 // What the program says and returns when there is not memory enough even
 // for its arguments.
 int sfoltitesto_memory_exhausted();

@@ -85,6 +85,10 @@ bool same_regular_file(const file_facts& a, const file_facts& b);
 // it is not empty already; false if that fails.
 bool empty_output(std::FILE* out, const file_facts& file);
 
+// How many processors this process may run on (1 when the system does
+// not tell).
+int usable_processors();
+
 // True when writing to `stream`, whose file is `file`, adds after its
 // contents (it appends, or stands at the end), as it always does on
 // anything but a regular file.

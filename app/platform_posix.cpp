@@ -4,6 +4,9 @@
 #include <cassert>
 #include <cerrno>
 #include <fcntl.h>
+#ifdef __linux__
+#include <sched.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,4 +88,17 @@ bool writes_after_contents(std::FILE* stream, const file_facts& file)
         return true;
     const off_t at = lseek(fd, 0, SEEK_CUR);
     return at >= 0 && at >= file.size;
+}
+
+int usable_processors()
+{
+#ifdef __linux__
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0)
+        return CPU_COUNT(&set);
+    return 1;
+#else
+    const long online = sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? static_cast<int>(online) : 1;
+#endif
 }

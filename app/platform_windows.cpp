@@ -173,3 +173,15 @@ bool writes_after_contents(std::FILE* stream, const file_facts& file)
     return SetFilePointerEx(handle_of(stream), at, &at, FILE_CURRENT) != 0 &&
            at.QuadPart >= file.size;
 }
+
+int usable_processors()
+{
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) == 0)
+        return 1;
+    int count = 0;
+    for (; process != 0; process &= process - 1)
+        ++count;
+    return count;
+}

@@ -8,15 +8,23 @@
 
 #include "app/command_line.hpp"
 #include "app/platform.hpp"
+#include "engine/copy_worker.hpp"
 #include "engine/period_transcription.hpp"
 #include "engine/run_outcome.hpp"
 #include "engine/text_input.hpp"
 #include "engine/text_mode.hpp"
 
+bool copies_beside_engine = true;
+
 namespace {
 
 constexpr std::size_t input_block = 256 * 1024;
 constexpr std::size_t output_block = 128 * 1024;
+// With the copies made beside the engine, each hand-over between the two
+// threads may wait for one to wake, which takes tens of microseconds and
+// more in a virtual machine: fewer, larger blocks wait less often.
+constexpr std::size_t overlapped_input_block = 1024 * 1024;
+constexpr std::size_t overlapped_output_block = 512 * 1024;
 constexpr file_bytes platform_files =
     files_are_text_streams ? file_bytes::in_text_mode : file_bytes::as_they_are;
 
@@ -27,16 +35,28 @@ constexpr file_bytes platform_files =
 // given back for nothing, which costs a small text's run more than its work.
 // (Where the output is stored as text mode stores it, a piece at a time,
 // its staging buffer goes with the output's.)
+//
+// The copies of a file of more than one large block are made beside the
+// engine, by a thread of their own, where a second processor can make them:
+// the next block read, and the last piece written, while the engine works
+// on the one between (a spare buffer each way). Only a file's: its reads
+// never wait for more than the run reads anyway, where a pipe's could wait
+// for input the run will not use.
 struct buffer_sizes {
     std::size_t input;
     std::size_t output;
+    bool overlapped = false;
 };
 
 buffer_sizes buffer_sizes_for(const file_facts& input)
 {
     constexpr std::size_t page = 4096;
-    if (!input.regular || input.size < 0 ||
-        static_cast<std::uint64_t>(input.size) >= input_block / 16)
+    if (!input.regular || input.size < 0)
+        return {input_block, output_block};
+    const auto size = static_cast<std::uint64_t>(input.size);
+    if (size > overlapped_input_block && copies_beside_engine && usable_processors() >= 2)
+        return {overlapped_input_block, overlapped_output_block, true};
+    if (size >= input_block / 16)
         return {input_block, output_block};
     // All of it and the read that meets its end, in whole pages; each byte
     // of it may give two of the output (a ';' and its LF).
@@ -111,6 +131,23 @@ int refuse(const char* message, const file_facts& kept, const file_facts& consol
     std::fputs(message, told);
     return told == stdout ? finish(1) : 1;
 }
+
+// The copies made beside the engine, with their spare buffers. Without
+// memory for those or a thread, the run makes its copies itself.
+struct overlap {
+    copy_worker worker;
+    buffer input;
+    buffer output;
+
+    bool start(const buffer_sizes& sizes)
+    {
+        if (!sizes.overlapped)
+            return false;
+        input = allocate(sizes.input + input_slack);
+        output = allocate(sizes.output);
+        return input != nullptr && output != nullptr && worker.start();
+    }
+};
 
 } // namespace
 
@@ -201,8 +238,14 @@ int sfoltitesto_main(int argc, char** argv)
 
     text_input input = make_text_input(in, input_buffer.get(), sizes.input, platform_files);
     text_output output = make_text_output(sink, output_buffer.get(), sizes.output);
+    overlap copies;
+    if (copies.start(sizes)) {
+        read_ahead(input, copies.worker, copies.input.get());
+        write_behind(output, copies.worker, copies.output.get());
+    }
     transcribe_text(input, output);
-    flush_output(output);
+    finish_output(output);
+    copies.worker.stop();
     run_outcome outcome = outcome_of(input, sink);
     if (std::fclose(out) != 0 && outcome == run_outcome::done)
         outcome = run_outcome::write_failed;

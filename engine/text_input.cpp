@@ -4,10 +4,28 @@
 #include <cstdint>
 #include <cstring>
 
+#include <utility>
+
 #include "engine/char_reader.hpp"
+#include "engine/copy_worker.hpp"
 #include "engine/input_windows.hpp"
 #include "engine/instruction_sets.hpp"
 #include "engine/text_mode.hpp"
+
+namespace {
+
+// Where each read into `buffer` goes: what waits for the next read goes just
+// before this aligned point.
+std::size_t read_point(const unsigned char* buffer, std::size_t block)
+{
+    const auto address = reinterpret_cast<std::uintptr_t>(buffer) + before_read;
+    const std::size_t at =
+        before_read + (read_alignment - address % read_alignment) % read_alignment;
+    assert(at + block + copy_overrun <= block + input_slack);
+    return at;
+}
+
+} // namespace
 
 text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t block,
                            file_bytes taken)
@@ -17,13 +35,16 @@ text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t
     in.data = buffer;
     in.block = block;
     in.taken = taken;
-    // What waits for the next read goes just before the aligned point each
-    // read goes to.
-    const auto address = reinterpret_cast<std::uintptr_t>(buffer) + before_read;
-    in.read_at = before_read + (read_alignment - address % read_alignment) % read_alignment;
-    assert(in.read_at + block + copy_overrun <= block + input_slack);
+    in.read_at = read_point(buffer, block);
     in.next = in.end = in.read_at;
     return in;
+}
+
+void read_ahead(text_input& in, copy_worker& worker, unsigned char* spare)
+{
+    in.worker = &worker;
+    in.spare = spare;
+    in.spare_read_at = read_point(spare, in.block);
 }
 
 namespace {
@@ -55,22 +76,54 @@ std::size_t take_in_text_mode(text_input& in, std::size_t got, bool& ended)
 
 } // namespace
 
+namespace {
+
+// The next block, read into the buffer after the bytes not yet in a window,
+// which are moved just before it.
+block_read read_block(text_input& in)
+{
+    const std::size_t unread = in.end - in.next;
+    if (in.worker == nullptr) {
+        std::memmove(in.data + in.read_at - unread, in.data + in.next, unread);
+        in.next = in.read_at - unread;
+        block_read r;
+        r.got = std::fread(in.data + in.read_at, 1, in.block, in.stream);
+        r.failed = std::ferror(in.stream) != 0;
+        r.at_end = r.failed || r.got == 0 || std::feof(in.stream) != 0;
+        return r;
+    }
+    if (!in.reading_ahead)
+        in.worker->read(in.stream, in.spare + in.spare_read_at, in.block);
+    in.reading_ahead = false;
+    const block_read r = in.worker->wait_read();
+    std::memcpy(in.spare + in.spare_read_at - unread, in.data + in.next, unread);
+    std::swap(in.data, in.spare);
+    std::swap(in.read_at, in.spare_read_at);
+    in.next = in.read_at - unread;
+    return r;
+}
+
+} // namespace
+
 std::size_t refill(text_input& in)
 {
     while (!in.ended && in.end - in.next < window_reach) {
-        const std::size_t unread = in.end - in.next;
-        std::memmove(in.data + in.read_at - unread, in.data + in.next, unread);
-        in.next = in.read_at - unread;
+        const block_read r = read_block(in);
         assert(reinterpret_cast<std::uintptr_t>(in.data + in.read_at) % read_alignment == 0);
-        const std::size_t got = std::fread(in.data + in.read_at, 1, in.block, in.stream);
         // A read that fails ends the input there, even when the stream's read
         // brought bytes before the failure: they are the input's last.
-        const bool failed = std::ferror(in.stream) != 0;
-        bool ended = failed || got == 0 || std::feof(in.stream) != 0;
-        in.end = in.read_at +
-                 (in.taken == file_bytes::in_text_mode ? take_in_text_mode(in, got, ended) : got);
+        bool ended = r.at_end;
+        in.end =
+            in.read_at +
+            (in.taken == file_bytes::in_text_mode ? take_in_text_mode(in, r.got, ended) : r.got);
         in.ended = ended;
-        in.read_failed = failed;
+        in.read_failed = r.failed;
+        // The next block is read while this one is taken, unless a write has
+        // failed: then the run stops, and reads nothing more.
+        if (in.worker != nullptr && !in.ended && !in.worker->write_failed()) {
+            in.worker->read(in.stream, in.spare + in.spare_read_at, in.block);
+            in.reading_ahead = true;
+        }
     }
     return in.end - in.next;
 }

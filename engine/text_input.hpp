@@ -10,6 +10,8 @@
 
 #include "engine/geometry.hpp"
 
+class copy_worker;
+
 // The window of input being consumed, classified once: bit i tells about the
 // byte at bytes + i. Bytes inside a character (after its lead byte) are
 // never separators or semicolons here, whatever their value.
@@ -51,6 +53,12 @@ struct text_input {
     file_bytes taken = file_bytes::as_they_are;
     bool cr_held = false; // as text: the last read ended with a CR, not yet in data
     input_cursor cursor;
+    // Reading ahead (see read_ahead): the worker reads the next block into
+    // the spare buffer, whose reads go to spare_read_at.
+    copy_worker* worker = nullptr;
+    unsigned char* spare = nullptr;
+    std::size_t spare_read_at = 0;
+    bool reading_ahead = false; // a read into the spare buffer is given
 };
 
 // Sets up reading `stream` through `buffer`, which must hold block +
@@ -59,6 +67,11 @@ struct text_input {
 // its end would.
 text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t block,
                            file_bytes taken = file_bytes::as_they_are);
+
+// Has `worker` read each block from then on, the next one into `spare`
+// (as large as the buffer) while the engine takes the windows of the one
+// before: the same results, the reads made beside the engine.
+void read_ahead(text_input& in, copy_worker& worker, unsigned char* spare);
 
 // Reads more of the input, keeping the bytes not yet in a window, until a
 // whole window and the bytes its characters may take are there or the input

@@ -1,6 +1,9 @@
 #include "engine/text_output.hpp"
 
 #include <cassert>
+#include <utility>
+
+#include "engine/copy_worker.hpp"
 
 text_output make_text_output(output_sink& sink, unsigned char* buffer, std::size_t capacity,
                              std::size_t flush_at)
@@ -14,11 +17,30 @@ text_output make_text_output(output_sink& sink, unsigned char* buffer, std::size
     return out;
 }
 
+void write_behind(text_output& out, copy_worker& worker, unsigned char* spare)
+{
+    out.worker = &worker;
+    out.spare = spare;
+}
+
 bool flush_output(text_output& out)
 {
-    const bool written = out.sink->write(out.data, out.used);
+    const std::size_t size = out.used;
     out.used = 0;
-    return written;
+    if (out.worker == nullptr)
+        return out.sink->write(out.data, size);
+    // The spare buffer is free once the piece written from it is out.
+    if (!out.worker->wait_write())
+        return false;
+    out.worker->write(*out.sink, out.data, size);
+    std::swap(out.data, out.spare);
+    return true;
+}
+
+bool finish_output(text_output& out)
+{
+    const bool handed_over = flush_output(out);
+    return out.worker == nullptr ? handed_over : out.worker->wait_write();
 }
 
 bool end_line(text_output& out)

@@ -10,11 +10,17 @@
 #include "engine/geometry.hpp"
 #include "engine/output_sink.hpp"
 
+class copy_worker;
+
 struct text_output {
     output_sink* sink = nullptr;
     unsigned char* data = nullptr; // the buffer being filled
     std::size_t used = 0;
     std::size_t flush_at = 0; // see must_hand_over
+    // Writing behind (see write_behind): the worker writes the buffer last
+    // handed over, and the spare one is filled meanwhile.
+    copy_worker* worker = nullptr;
+    unsigned char* spare = nullptr;
 };
 
 // Sets up output through `buffer` of `capacity` bytes, handed to `sink`
@@ -24,9 +30,18 @@ struct text_output {
 text_output make_text_output(output_sink& sink, unsigned char* buffer, std::size_t capacity,
                              std::size_t flush_at = SIZE_MAX);
 
+// Has `worker` write each piece handed over from then on, while the engine
+// fills `spare` (as large as the buffer), and the two buffers in turn.
+void write_behind(text_output& out, copy_worker& worker, unsigned char* spare);
+
 // Hands what the buffer holds to the sink; false if this or an earlier
-// write failed.
+// write failed. Written behind, the piece is given to the worker once the
+// one before is out, and a failure is told at the next hand-over.
 bool flush_output(text_output& out);
+
+// Hands over what the buffer holds and waits until all is written; false
+// if a write failed.
+bool finish_output(text_output& out);
 
 // Whether the buffer, filled up to `end`, must be handed over before a
 // window or a line is written: up to flush_at there is room for the most
