@@ -16,7 +16,7 @@ namespace {
 
 // Where each read into `buffer` goes: what waits for the next read goes just
 // before this aligned point.
-std::size_t read_point(const unsigned char* buffer, std::size_t block)
+std::size_t read_point(const unsigned char* buffer, [[maybe_unused]] std::size_t block)
 {
     const auto address = reinterpret_cast<std::uintptr_t>(buffer) + before_read;
     const std::size_t at =
