@@ -34,6 +34,9 @@ void copy_worker::stop()
 
 template <class Ready> void copy_worker::wait_for(Ready ready, bool& sleeping)
 {
+    // Between its looks, the thread lets any other that is ready to run
+    // have its processor: where there are more threads than processors, the
+    // one it waits for may be that one.
     const std::uint64_t until = monotonic_microseconds() + spin_limit;
     do {
         for (int i = 0; i < 16; ++i) {
@@ -41,6 +44,7 @@ template <class Ready> void copy_worker::wait_for(Ready ready, bool& sleeping)
                 return;
             spin_pause();
         }
+        yield_processor();
     } while (monotonic_microseconds() < until);
     monitor_.lock();
     sleeping = true;

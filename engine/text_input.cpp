@@ -118,9 +118,8 @@ std::size_t refill(text_input& in)
             (in.taken == file_bytes::in_text_mode ? take_in_text_mode(in, r.got, ended) : r.got);
         in.ended = ended;
         in.read_failed = r.failed;
-        // The next block is read while this one is taken, unless a write has
-        // failed: then the run stops, and reads nothing more.
-        if (in.worker != nullptr && !in.ended && !in.worker->write_failed()) {
+        // The next block is read while this one is taken.
+        if (in.worker != nullptr && !in.ended) {
             in.worker->read(in.stream, in.spare + in.spare_read_at, in.block);
             in.reading_ahead = true;
         }

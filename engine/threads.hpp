@@ -32,6 +32,9 @@ class monitor {
 // the resources the loop would take from another.
 void spin_pause();
 
+// Lets another thread that is ready to run have this one's processor.
+void yield_processor();
+
 // A clock that only goes forward, in microseconds.
 std::uint64_t monotonic_microseconds();
 

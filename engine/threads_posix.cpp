@@ -4,6 +4,7 @@
 #include <ctime>
 #include <new>
 #include <pthread.h>
+#include <sched.h>
 
 #include "engine/threads.hpp"
 
@@ -102,4 +103,9 @@ std::uint64_t monotonic_microseconds()
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<std::uint64_t>(now.tv_sec) * 1000000 +
            static_cast<std::uint64_t>(now.tv_nsec) / 1000;
+}
+
+void yield_processor()
+{
+    sched_yield();
 }

@@ -92,3 +92,8 @@ std::uint64_t monotonic_microseconds()
     return static_cast<std::uint64_t>(now.QuadPart) * 1000000 /
            static_cast<std::uint64_t>(frequency.QuadPart);
 }
+
+void yield_processor()
+{
+    SwitchToThread();
+}

@@ -79,26 +79,40 @@ class fenced_buffer {
 // The output of a run through buffers of exactly the sizes given, the input
 // file's bytes taken as `files` says; "fenced off" when a byte before a
 // buffer was written.
+// With the copies made beside the engine, the spare buffers are fenced too,
+// the input's shifted by `spare_shift`.
 std::string run_fenced(const std::string& input, std::size_t block, std::size_t input_shift,
                        std::size_t output_capacity, instruction_set set, drive how,
-                       file_bytes files = file_bytes::as_they_are)
+                       file_bytes files = file_bytes::as_they_are, copies made = copies::in_turn,
+                       std::size_t spare_shift = 0)
 {
     engine_instructions = set;
     std::FILE* in = stream_of(input);
     std::FILE* out = scratch_file();
     const fenced_buffer in_buffer(block + input_slack, input_shift);
     const fenced_buffer out_buffer(output_capacity, 16); // 16 bytes of canary before it
+    const fenced_buffer spare_in(block + input_slack, spare_shift);
+    const fenced_buffer spare_out(output_capacity, 16);
     output_sink sink(out);
     text_input text_in = make_text_input(in, in_buffer.data(), block, files);
     text_output text_out = make_text_output(sink, out_buffer.data(), output_capacity);
+    copy_worker worker;
+    if (made == copies::beside) {
+        if (!worker.start())
+            std::abort(); // a test that would not test what it says
+        read_ahead(text_in, worker, spare_in.data());
+        write_behind(text_out, worker, spare_out.data());
+    }
     if (how == drive::one_pass)
         transcribe_text(text_in, text_out);
     else
         alternate_periods([&] { return transcribe_periods(text_in, text_out); },
                           [&] { return skip_rest_of_period(text_in); });
-    flush_output(text_out);
+    finish_output(text_out);
+    worker.stop();
     std::string result = contents_of(out);
-    if (!in_buffer.fence_intact() || !out_buffer.fence_intact())
+    if (!in_buffer.fence_intact() || !out_buffer.fence_intact() || !spare_in.fence_intact() ||
+        !spare_out.fence_intact())
         result = "fenced off";
     std::fclose(in);
     std::fclose(out);
@@ -168,7 +182,8 @@ TEST(bounds, inputs_that_end_anywhere_are_read_within_the_buffer)
                     files == file_bytes::in_text_mode ? reference::read_in_text_mode(input) : input,
                     7);
                 for (const std::size_t block : blocks) {
-                    for (const std::size_t shift : shifts) {
+                    for (std::size_t i = 0; i < std::size(shifts); ++i) {
+                        const std::size_t shift = shifts[i];
                         for (const instruction_set set : runnable_instruction_sets()) {
                             ASSERT_EQ(run_fenced(input, block, shift, window_output_room + 64, set,
                                                  drive::one_pass, files),
@@ -177,6 +192,19 @@ TEST(bounds, inputs_that_end_anywhere_are_read_within_the_buffer)
                                 << shift << (files == file_bytes::in_text_mode ? ", as text" : "")
                                 << ", input " << escaped(input);
                         }
+                        // The blocks read ahead in turn into a buffer shifted
+                        // another way, with the best build.
+                        if (i + 1 == std::size(shifts))
+                            continue;
+                        const std::size_t spare_shift = shifts[i + 1];
+                        ASSERT_EQ(run_fenced(input, block, shift, window_output_room + 64,
+                                             best_instruction_set(), drive::one_pass, files,
+                                             copies::beside, spare_shift),
+                                  expected)
+                            << "copies beside, block " << block << ", buffers shifted " << shift
+                            << " and " << spare_shift
+                            << (files == file_bytes::in_text_mode ? ", as text" : "") << ", input "
+                            << escaped(input);
                     }
                 }
             }

@@ -24,6 +24,7 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -668,10 +669,10 @@ TEST_F(e2e, an_earlier_output_is_kept_until_the_run_is_announced)
     EXPECT_EQ(file_bytes(out), "keep me");
 }
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define SFOLTITESTO_SANITIZED 1
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 #define SFOLTITESTO_SANITIZED 1
 #endif
 #endif
@@ -920,6 +921,62 @@ TEST_F(e2e, a_failed_close_of_the_output_is_told_after_any_earlier_failure)
         const run_result r = run_program({c.input, out}, preload);
         EXPECT_EQ(r.console, announced(c.input, out, 7) + c.message) << c.input;
         EXPECT_EQ(r.status, 1) << c.input;
+    }
+}
+
+// A large file's copies are made by a thread of their own where two
+// processors are usable, by the main thread where one is (pinned here), and
+// a small file's always by the main thread. A read or a write that fails in
+// either is told alike: the same message and status; a failed read ends the
+// input, and the output is what the run made of the blocks before it (1 MiB
+// each beside the engine, 256 KiB for a large file otherwise, the whole
+// file for a small one); after a failed write, what went out is the start of
+// the result. The preloaded library aborts the program if the thread it
+// expects does not make the call that fails.
+TEST_F(e2e, a_failed_copy_is_told_alike_whichever_thread_made_it)
+{
+    if (preloaded("").empty())
+        GTEST_SKIP() << "no library to preload into this build of the program";
+    cpu_set_t usable;
+    if (sched_getaffinity(0, sizeof usable, &usable) != 0 || CPU_COUNT(&usable) < 2)
+        GTEST_SKIP() << "one processor: the program makes every copy itself";
+    std::string large;
+    for (int i = 0; large.size() < 3 * 1024 * 1024 + 5000; ++i)
+        large += "frase " + std::to_string(i) + " con parole in pi\xC3\xB9, e ancora;\n";
+    const std::string small = "uno due tre;\n";
+    const std::string read_message = "Errore lettura file input\n";
+    const std::string write_message = "Errore scrittura file output\n";
+    const struct {
+        const std::string& text;
+        const char* fail;
+        const char* pinned;
+        std::size_t read_before; // for a failed second read: the block read
+        const std::string& message;
+    } cases[] = {
+        {large, "fread:worker", "", 1024 * 1024, read_message},
+        {large, "fread:main", "taskset -c 0 ", 256 * 1024, read_message},
+        {small, "fread:main", "", 0, read_message},
+        {large, "fwrite:worker", "", 0, write_message},
+        {large, "fwrite:main", "taskset -c 0 ", 0, write_message},
+    };
+    for (const auto& c : cases) {
+        const bool small_text = &c.text == &small;
+        const std::string where = std::string(c.fail) + (small_text ? ", small" : "") + c.pinned;
+        write_file(in, c.text);
+        const std::string preload = preloaded(std::string("SFOLTITESTO_FAIL=") + c.fail +
+                                              " SFOLTITESTO_FAIL_AT=" + (small_text ? "1" : "2"));
+        const run_result r = run_program({in, out, "1000"}, preload + c.pinned);
+        EXPECT_EQ(r.status, 1) << where;
+        EXPECT_EQ(r.console, announced(in, out, 1000) + c.message) << where;
+        // Sizes, not the texts, are shown when they differ.
+        const std::string written = file_bytes(out).value_or("none");
+        const std::string clean = condense_reference(c.text, 1000);
+        const std::string expected = &c.message == &read_message
+                                         ? condense_reference(c.text.substr(0, c.read_before), 1000)
+                                         : clean.substr(0, written.size());
+        EXPECT_TRUE(written == expected && written.size() < clean.size())
+            << where << ": " << written.size() << " bytes written, " << expected.size()
+            << " expected, of " << clean.size();
     }
 }
 #endif

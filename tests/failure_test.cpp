@@ -1,7 +1,9 @@
 // Reads and writes that fail on cue, at the engine's boundary: over a grid of
 // the read and the write that fail, once or from then on, the run tells the
 // failure that came first, writes nothing after a failed write, and what it
-// wrote is the clean output of what it read, or the start of it.
+// wrote is the clean output of what it read, or the start of it. With the
+// copies made beside the engine by a worker thread, the run tells the same,
+// writes the same and reads nothing once a write has failed.
 #include <gtest/gtest.h>
 
 #if defined(__GLIBC__)
@@ -43,6 +45,7 @@ struct faulty_files {
     int first_failed_read = 0; // the call number of each, 0 if none
     int first_failed_write = 0;
     int reads_after_a_failed_read = 0;
+    int reads_after_a_failed_write = 0;
     int writes_after_a_failed_write = 0;
     std::string written;
 
@@ -52,6 +55,8 @@ struct faulty_files {
         ++f.calls;
         if (f.first_failed_read != 0)
             ++f.reads_after_a_failed_read;
+        if (f.first_failed_write != 0)
+            ++f.reads_after_a_failed_write;
         if (f.read_cue.fails(++f.reads)) {
             if (f.first_failed_read == 0)
                 f.first_failed_read = f.calls;
@@ -95,12 +100,13 @@ struct faulty_files {
     }
 };
 
-run_outcome run(faulty_files& files, std::int32_t limit, drive how)
+run_outcome run(faulty_files& files, std::int32_t limit, drive how, copies made = copies::in_turn)
 {
     word_limit = limit;
     std::FILE* in = files.open_input();
     std::FILE* out = files.open_output();
-    const run_outcome outcome = run_engine(in, out, 4096, 1000, how);
+    const run_outcome outcome =
+        run_engine(in, out, 4096, 1000, how, file_bytes::as_they_are, nullptr, made);
     std::fclose(in);
     std::fclose(out);
     word_limit = 7;
@@ -174,11 +180,26 @@ TEST(failures, the_first_is_told_and_nothing_is_written_after_a_failed_write)
                                 ? condense_reference(text.substr(0, files.delivered), limit)
                                 : clean;
                         EXPECT_EQ(files.writes_after_a_failed_write, 0) << where;
+                        EXPECT_EQ(files.reads_after_a_failed_write, 0) << where;
                         if (files.first_failed_write == 0)
                             ASSERT_EQ(files.written, expected) << where;
                         else
                             ASSERT_EQ(files.written, expected.substr(0, files.written.size()))
                                 << where;
+
+                        // The same, the copies made beside: reads and
+                        // writes are made in their own order, the next
+                        // block read before the last piece is written.
+                        faulty_files beside;
+                        beside.input = text;
+                        beside.read_cue = read_cue;
+                        beside.write_cue = write_cue;
+                        ASSERT_EQ(name_of(run(beside, limit, how, copies::beside)), name_of(r))
+                            << where << ", copies beside";
+                        EXPECT_EQ(beside.written, files.written) << where << ", copies beside";
+                        EXPECT_EQ(beside.reads_after_a_failed_read, 0) << where;
+                        EXPECT_EQ(beside.reads_after_a_failed_write, 0) << where;
+                        EXPECT_EQ(beside.writes_after_a_failed_write, 0) << where;
                     }
                 }
             }

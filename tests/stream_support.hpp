@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include <process.h>
 #endif
 
+#include "engine/copy_worker.hpp"
 #include "engine/instruction_sets.hpp"
 #include "engine/period_transcription.hpp"
 #include "engine/run_outcome.hpp"
@@ -67,11 +69,14 @@ inline constexpr std::size_t text_mode_piece = 61;
 // Runs the program's loop from `in` to `out` at the current word_limit,
 // reading blocks of `block` bytes and handing the output over once it holds
 // more than `flush_at` bytes, driven `how`, the files' bytes taken as `files`
-// says, and tells how the run ended and (if `result` is not null) what the
-// engine returned.
+// says, the copies made beside the engine by a worker thread or not, and
+// tells how the run ended and (if `result` is not null) what the engine
+// returned.
+enum class copies { in_turn, beside };
 inline run_outcome run_engine(std::FILE* in, std::FILE* out, std::size_t block,
                               std::size_t flush_at, drive how,
-                              file_bytes files = file_bytes::as_they_are, int* result = nullptr)
+                              file_bytes files = file_bytes::as_they_are, int* result = nullptr,
+                              copies made = copies::in_turn)
 {
     std::vector<unsigned char> in_buffer(block + input_slack);
     std::vector<unsigned char> out_buffer(flush_at + window_output_room);
@@ -81,6 +86,17 @@ inline run_outcome run_engine(std::FILE* in, std::FILE* out, std::size_t block,
                            : output_sink(out);
     text_input text_in = make_text_input(in, in_buffer.data(), block, files);
     text_output text_out = make_text_output(sink, out_buffer.data(), out_buffer.size(), flush_at);
+    copy_worker worker;
+    std::vector<unsigned char> spare_in;
+    std::vector<unsigned char> spare_out;
+    if (made == copies::beside) {
+        spare_in.resize(in_buffer.size());
+        spare_out.resize(out_buffer.size());
+        if (!worker.start())
+            std::abort(); // a test that would not test what it says
+        read_ahead(text_in, worker, spare_in.data());
+        write_behind(text_out, worker, spare_out.data());
+    }
     const int returned =
         how == drive::one_pass
             ? transcribe_text(text_in, text_out)
@@ -88,7 +104,8 @@ inline run_outcome run_engine(std::FILE* in, std::FILE* out, std::size_t block,
                                 [&] { return skip_rest_of_period(text_in); });
     if (result != nullptr)
         *result = returned;
-    flush_output(text_out);
+    finish_output(text_out);
+    worker.stop();
     return outcome_of(text_in, sink);
 }
 
@@ -100,13 +117,13 @@ inline std::string condense(const std::string& input, std::int32_t limit,
                             std::size_t block = 256 * 1024, std::size_t flush_at = 4096,
                             instruction_set set = best_instruction_set(),
                             drive how = drive::one_pass, file_bytes files = file_bytes::as_they_are,
-                            int* result = nullptr)
+                            int* result = nullptr, copies made = copies::in_turn)
 {
     word_limit = limit;
     engine_instructions = set;
     std::FILE* in = stream_of(input);
     std::FILE* out = scratch_file();
-    run_engine(in, out, block, flush_at, how, files, result);
+    run_engine(in, out, block, flush_at, how, files, result, made);
     std::string output = contents_of(out);
     std::fclose(in);
     std::fclose(out);
