@@ -38,8 +38,9 @@ constexpr file_bytes platform_files =
 //
 // The copies of a file of more than one large block are made beside the
 // engine, by a thread of their own, where a second processor can make them:
-// the next block read, and the last piece written, while the engine works
-// on the one between (a spare buffer each way). Only a file's: its reads
+// the next blocks read, and the last piece written, while the engine works
+// on the one between (spare buffers for the blocks read ahead, and one for
+// the output). Only a file's: its reads
 // never wait for more than the run reads anyway, where a pipe's could wait
 // for input the run will not use.
 struct buffer_sizes {
@@ -136,16 +137,22 @@ int refuse(const char* message, const file_facts& kept, const file_facts& consol
 // memory for those or a thread, the run makes its copies itself.
 struct overlap {
     copy_worker worker;
-    buffer input;
+    buffer inputs[blocks_read_ahead];
+    unsigned char* input_buffers[blocks_read_ahead] = {};
     buffer output;
 
     bool start(const buffer_sizes& sizes)
     {
         if (!sizes.overlapped)
             return false;
-        input = allocate(sizes.input + input_slack);
+        for (std::size_t i = 0; i < blocks_read_ahead; ++i) {
+            inputs[i] = allocate(sizes.input + input_slack);
+            if (inputs[i] == nullptr)
+                return false;
+            input_buffers[i] = inputs[i].get();
+        }
         output = allocate(sizes.output);
-        return input != nullptr && output != nullptr && worker.start();
+        return output != nullptr && worker.start();
     }
 };
 
@@ -240,7 +247,7 @@ int sfoltitesto_main(int argc, char** argv)
     text_output output = make_text_output(sink, output_buffer.get(), sizes.output);
     overlap copies;
     if (copies.start(sizes)) {
-        read_ahead(input, copies.worker, copies.input.get());
+        read_ahead(input, copies.worker, copies.input_buffers);
         write_behind(output, copies.worker, copies.output.get());
     }
     transcribe_text(input, output);

@@ -74,26 +74,30 @@ void copy_worker::give(lane& to)
 
 void copy_worker::read(std::FILE* stream, unsigned char* into, std::size_t size)
 {
-    stream_ = stream;
-    into_ = into;
-    size_ = size;
-    give(reading_);
+    read_job& job = reads_[read_given_];
+    job.stream = stream;
+    job.into = into;
+    job.size = size;
+    read_given_ = (read_given_ + 1) % most_reads;
+    give(job.state);
 }
 
 block_read copy_worker::wait_read()
 {
+    read_job& job = reads_[read_waited_];
     const auto done = [](const lane& l) {
         return [&l] { return l.at.load(std::memory_order_acquire) != stage::given; };
     };
-    assert(reading_.at.load(std::memory_order_relaxed) != stage::idle);
-    wait_for(done(reading_), main_sleeps_);
-    block_read result = read_;
+    assert(job.state.at.load(std::memory_order_relaxed) != stage::idle);
+    wait_for(done(job.state), main_sleeps_);
+    block_read result = job.result;
     if (result.failed) {
         wait_for(done(writing_), main_sleeps_);
         if (write_failed_.load(std::memory_order_acquire))
             result = {0, false, true};
     }
-    reading_.at.store(stage::idle, std::memory_order_relaxed);
+    job.state.at.store(stage::idle, std::memory_order_relaxed);
+    read_waited_ = (read_waited_ + 1) % most_reads;
     return result;
 }
 
@@ -118,18 +122,20 @@ bool copy_worker::write_failed()
     return write_failed_.load(std::memory_order_acquire);
 }
 
-void copy_worker::make_read()
+void copy_worker::make_read(std::size_t at)
 {
+    read_job& job = reads_[at];
     block_read result;
-    if (!write_failed_.load(std::memory_order_relaxed)) {
-        result.got = std::fread(into_, 1, size_, stream_);
-        result.failed = std::ferror(stream_) != 0;
-        result.at_end = result.failed || result.got == 0 || std::feof(stream_) != 0;
+    if (!write_failed_.load(std::memory_order_relaxed) && !input_over_) {
+        result.got = std::fread(job.into, 1, job.size, job.stream);
+        result.failed = std::ferror(job.stream) != 0;
+        result.at_end = result.failed || result.got == 0 || std::feof(job.stream) != 0;
+        input_over_ = result.at_end;
     } else {
         result.at_end = true;
     }
-    read_ = result;
-    reading_.at.store(stage::done, std::memory_order_release);
+    job.result = result;
+    job.state.at.store(stage::done, std::memory_order_release);
 }
 
 void copy_worker::make_write()
@@ -146,20 +152,23 @@ void copy_worker::work(void* self)
         return l.at.load(std::memory_order_acquire) == stage::given;
     };
     for (;;) {
+        lane& next_read = w.reads_[w.read_made_].state;
         w.wait_for(
             [&] {
-                return given(w.reading_) || given(w.writing_) ||
+                return given(next_read) || given(w.writing_) ||
                        w.stopping_.load(std::memory_order_acquire);
             },
             w.worker_sleeps_);
-        const bool read_given = given(w.reading_);
+        const bool read_given = given(next_read);
         const bool write_given = given(w.writing_);
-        if (read_given && (!write_given || w.reading_.order < w.writing_.order))
-            w.make_read();
-        else if (write_given)
+        if (read_given && (!write_given || next_read.order < w.writing_.order)) {
+            w.make_read(w.read_made_);
+            w.read_made_ = (w.read_made_ + 1) % most_reads;
+        } else if (write_given) {
             w.make_write();
-        else
+        } else {
             break;
+        }
         w.wake(w.main_sleeps_);
     }
 }

@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "engine/output_sink.hpp"
+#include "engine/text_input.hpp"
 #include "engine/threads.hpp"
 
 // What a read of a block brought.
@@ -38,13 +39,20 @@ class copy_worker {
     // Waits for the copies given, and ends the thread.
     void stop();
 
-    // Reads up to `size` bytes of `stream` into `into`, as fread does, unless
-    // a write has failed by then. The read given before must have been
-    // waited for.
+    // How many reads may be given before the first is waited for: the
+    // worker reads ahead of the engine by as many blocks, so that it can
+    // fall behind for a while (waking up, say) without the engine waiting.
+    static constexpr std::size_t most_reads = blocks_read_ahead;
+
+    // Reads up to `size` bytes of `stream` into `into`, as fread does, after
+    // the reads given before it, unless a write has failed by then, or one
+    // of them met the end of the input or failed. At most most_reads may be
+    // given and not waited for.
     void read(std::FILE* stream, unsigned char* into, std::size_t size);
-    // Waits for the read given and tells what it brought. One that failed
-    // after a write given before this call failed was not needed: the
-    // write's failure came first, and it reads as the end of the input.
+    // Waits for the first read given and not yet waited for, and tells what
+    // it brought. One that failed after a write given before this call
+    // failed was not needed: the write's failure came first, and it reads as
+    // the end of the input.
     block_read wait_read();
 
     // Writes `size` bytes at `bytes` through `sink`. The write given before
@@ -66,7 +74,7 @@ class copy_worker {
     void give(lane& to);
     template <class Ready> void wait_for(Ready ready, bool& sleeping);
     void wake(const bool& sleeping);
-    void make_read();
+    void make_read(std::size_t job);
     void make_write();
 
     // Each side waits for the other spinning a while before it sleeps: a
@@ -81,12 +89,20 @@ class copy_worker {
     unsigned long long given_ = 0;
 
     // Each lane's copy, set by the main thread while the lane is idle, and
-    // its result by the worker before the lane is done.
-    lane reading_;
-    std::FILE* stream_ = nullptr;
-    unsigned char* into_ = nullptr;
-    std::size_t size_ = 0;
-    block_read read_;
+    // its result by the worker before the lane is done. The reads are a
+    // ring, given, made and waited for in turn.
+    struct read_job {
+        lane state;
+        std::FILE* stream = nullptr;
+        unsigned char* into = nullptr;
+        std::size_t size = 0;
+        block_read result;
+    };
+    read_job reads_[most_reads];
+    std::size_t read_given_ = 0;  // where the next read is given
+    std::size_t read_waited_ = 0; // the read waited for next
+    std::size_t read_made_ = 0;   // the read the worker makes next
+    bool input_over_ = false;     // the worker's: a read met the end or failed
 
     lane writing_;
     output_sink* sink_ = nullptr;

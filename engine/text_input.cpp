@@ -40,11 +40,15 @@ text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t
     return in;
 }
 
-void read_ahead(text_input& in, copy_worker& worker, unsigned char* spare)
+void read_ahead(text_input& in, copy_worker& worker, unsigned char* const* spares)
 {
     in.worker = &worker;
-    in.spare = spare;
-    in.spare_read_at = read_point(spare, in.block);
+    in.ring[0] = in.data;
+    in.ring_read_at[0] = in.read_at;
+    for (std::size_t i = 0; i < blocks_read_ahead; ++i) {
+        in.ring[i + 1] = spares[i];
+        in.ring_read_at[i + 1] = read_point(spares[i], in.block);
+    }
 }
 
 namespace {
@@ -78,6 +82,16 @@ std::size_t take_in_text_mode(text_input& in, std::size_t got, bool& ended)
 
 namespace {
 
+// Gives the worker a read into each buffer of the ring after the current one
+// that has none.
+void read_ahead_all(text_input& in)
+{
+    for (; in.ahead < blocks_read_ahead; ++in.ahead) {
+        const std::size_t at = (in.current + 1 + in.ahead) % std::size(in.ring);
+        in.worker->read(in.stream, in.ring[at] + in.ring_read_at[at], in.block);
+    }
+}
+
 // The next block, read into the buffer after the bytes not yet in a window,
 // which are moved just before it.
 block_read read_block(text_input& in)
@@ -92,14 +106,19 @@ block_read read_block(text_input& in)
         r.at_end = r.failed || r.got == 0 || std::feof(in.stream) != 0;
         return r;
     }
-    if (!in.reading_ahead)
-        in.worker->read(in.stream, in.spare + in.spare_read_at, in.block);
-    in.reading_ahead = false;
+    if (in.ahead == 0)
+        read_ahead_all(in);
     const block_read r = in.worker->wait_read();
-    std::memcpy(in.spare + in.spare_read_at - unread, in.data + in.next, unread);
-    std::swap(in.data, in.spare);
-    std::swap(in.read_at, in.spare_read_at);
+    --in.ahead;
+    const std::size_t next = (in.current + 1) % std::size(in.ring);
+    std::memcpy(in.ring[next] + in.ring_read_at[next] - unread, in.data + in.next, unread);
+    in.current = next;
+    in.data = in.ring[next];
+    in.read_at = in.ring_read_at[next];
     in.next = in.read_at - unread;
+    // The buffer just left is free for the next read ahead.
+    if (!r.at_end)
+        read_ahead_all(in);
     return r;
 }
 
@@ -118,11 +137,6 @@ std::size_t refill(text_input& in)
             (in.taken == file_bytes::in_text_mode ? take_in_text_mode(in, r.got, ended) : r.got);
         in.ended = ended;
         in.read_failed = r.failed;
-        // The next block is read while this one is taken.
-        if (in.worker != nullptr && !in.ended) {
-            in.worker->read(in.stream, in.spare + in.spare_read_at, in.block);
-            in.reading_ahead = true;
-        }
     }
     return in.end - in.next;
 }

@@ -39,6 +39,10 @@ struct input_cursor {
 // from a stream opened as a binary one.
 enum class file_bytes { as_they_are, in_text_mode };
 
+// How many blocks a worker reads ahead of the one the engine takes (see
+// read_ahead).
+inline constexpr std::size_t blocks_read_ahead = 3;
+
 // Input read from a stream in large blocks; the engine only ever asks it for
 // whole blocks.
 struct text_input {
@@ -53,12 +57,13 @@ struct text_input {
     file_bytes taken = file_bytes::as_they_are;
     bool cr_held = false; // as text: the last read ended with a CR, not yet in data
     input_cursor cursor;
-    // Reading ahead (see read_ahead): the worker reads the next block into
-    // the spare buffer, whose reads go to spare_read_at.
+    // Reading ahead (see read_ahead): the worker reads the blocks after this
+    // one into the buffers of a ring, this one's among them.
     copy_worker* worker = nullptr;
-    unsigned char* spare = nullptr;
-    std::size_t spare_read_at = 0;
-    bool reading_ahead = false; // a read into the spare buffer is given
+    unsigned char* ring[blocks_read_ahead + 1] = {};
+    std::size_t ring_read_at[blocks_read_ahead + 1] = {};
+    std::size_t current = 0; // data's place in the ring
+    std::size_t ahead = 0;   // reads given into the buffers after it
 };
 
 // Sets up reading `stream` through `buffer`, which must hold block +
@@ -68,10 +73,11 @@ struct text_input {
 text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t block,
                            file_bytes taken = file_bytes::as_they_are);
 
-// Has `worker` read each block from then on, the next one into `spare`
-// (as large as the buffer) while the engine takes the windows of the one
-// before: the same results, the reads made beside the engine.
-void read_ahead(text_input& in, copy_worker& worker, unsigned char* spare);
+// Has `worker` read each block from then on, as many as blocks_read_ahead
+// ahead of the one whose windows the engine takes, into `spares` (that
+// many buffers as large as the input's) and the input's buffer in turn: the
+// same results, the reads made beside the engine.
+void read_ahead(text_input& in, copy_worker& worker, unsigned char* const* spares);
 
 // Reads more of the input, keeping the bytes not yet in a window, until a
 // whole window and the bytes its characters may take are there or the input

@@ -91,7 +91,11 @@ std::string run_fenced(const std::string& input, std::size_t block, std::size_t 
     std::FILE* out = scratch_file();
     const fenced_buffer in_buffer(block + input_slack, input_shift);
     const fenced_buffer out_buffer(output_capacity, 16); // 16 bytes of canary before it
-    const fenced_buffer spare_in(block + input_slack, spare_shift);
+    const fenced_buffer spare_in[] = {{block + input_slack, spare_shift},
+                                      {block + input_slack, input_shift},
+                                      {block + input_slack, spare_shift}};
+    static_assert(std::size(spare_in) == blocks_read_ahead);
+    unsigned char* spares[] = {spare_in[0].data(), spare_in[1].data(), spare_in[2].data()};
     const fenced_buffer spare_out(output_capacity, 16);
     output_sink sink(out);
     text_input text_in = make_text_input(in, in_buffer.data(), block, files);
@@ -100,7 +104,7 @@ std::string run_fenced(const std::string& input, std::size_t block, std::size_t 
     if (made == copies::beside) {
         if (!worker.start())
             std::abort(); // a test that would not test what it says
-        read_ahead(text_in, worker, spare_in.data());
+        read_ahead(text_in, worker, spares);
         write_behind(text_out, worker, spare_out.data());
     }
     if (how == drive::one_pass)
@@ -111,8 +115,8 @@ std::string run_fenced(const std::string& input, std::size_t block, std::size_t 
     finish_output(text_out);
     worker.stop();
     std::string result = contents_of(out);
-    if (!in_buffer.fence_intact() || !out_buffer.fence_intact() || !spare_in.fence_intact() ||
-        !spare_out.fence_intact())
+    if (!in_buffer.fence_intact() || !out_buffer.fence_intact() || !spare_in[0].fence_intact() ||
+        !spare_in[1].fence_intact() || !spare_in[2].fence_intact() || !spare_out.fence_intact())
         result = "fenced off";
     std::fclose(in);
     std::fclose(out);

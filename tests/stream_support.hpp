@@ -87,14 +87,18 @@ inline run_outcome run_engine(std::FILE* in, std::FILE* out, std::size_t block,
     text_input text_in = make_text_input(in, in_buffer.data(), block, files);
     text_output text_out = make_text_output(sink, out_buffer.data(), out_buffer.size(), flush_at);
     copy_worker worker;
-    std::vector<unsigned char> spare_in;
+    std::vector<unsigned char> spare_in[blocks_read_ahead];
+    unsigned char* spares[blocks_read_ahead] = {};
     std::vector<unsigned char> spare_out;
     if (made == copies::beside) {
-        spare_in.resize(in_buffer.size());
+        for (std::size_t i = 0; i < blocks_read_ahead; ++i) {
+            spare_in[i].resize(in_buffer.size());
+            spares[i] = spare_in[i].data();
+        }
         spare_out.resize(out_buffer.size());
         if (!worker.start())
             std::abort(); // a test that would not test what it says
-        read_ahead(text_in, worker, spare_in.data());
+        read_ahead(text_in, worker, spares);
         write_behind(text_out, worker, spare_out.data());
     }
     const int returned =
