@@ -135,11 +135,13 @@ int refuse(const char* message, const file_facts& kept, const file_facts& consol
 
 // The copies made beside the engine, with their spare buffers. Without
 // memory for those or a thread, the run makes its copies itself.
+// The worker is the last member, so the first to go: it has stopped before
+// the buffers it reads into and writes from are freed.
 struct overlap {
-    copy_worker worker;
     buffer inputs[blocks_read_ahead];
     unsigned char* input_buffers[blocks_read_ahead] = {};
     buffer output;
+    copy_worker worker;
 
     bool start(const buffer_sizes& sizes)
     {

@@ -6,7 +6,8 @@
 // a copy only when it needs what the copy gives: the block it is to
 // condense, or the buffer a piece was written from.
 //
-// The copies are made one at a time, in the order they were given. A
+// The copies are made one at a time, the reads in the order they were
+// given, and a read and a write that both wait about in that order too. A
 // failure is told as the run would meet it with no thread: nothing is read
 // once a write has failed, nothing written after it, and a read is taken to
 // come after every write given before its result was asked for.

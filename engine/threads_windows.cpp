@@ -89,8 +89,11 @@ std::uint64_t monotonic_microseconds()
     LARGE_INTEGER frequency;
     QueryPerformanceCounter(&now);
     QueryPerformanceFrequency(&frequency);
-    return static_cast<std::uint64_t>(now.QuadPart) * 1000000 /
-           static_cast<std::uint64_t>(frequency.QuadPart);
+    // In whole seconds and what is left, so that the product cannot
+    // overflow however long the machine has run.
+    const auto ticks = static_cast<std::uint64_t>(now.QuadPart);
+    const auto per_second = static_cast<std::uint64_t>(frequency.QuadPart);
+    return ticks / per_second * 1000000 + ticks % per_second * 1000000 / per_second;
 }
 
 void yield_processor()

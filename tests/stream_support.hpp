@@ -86,10 +86,10 @@ inline run_outcome run_engine(std::FILE* in, std::FILE* out, std::size_t block,
                            : output_sink(out);
     text_input text_in = make_text_input(in, in_buffer.data(), block, files);
     text_output text_out = make_text_output(sink, out_buffer.data(), out_buffer.size(), flush_at);
-    copy_worker worker;
     std::vector<unsigned char> spare_in[blocks_read_ahead];
     unsigned char* spares[blocks_read_ahead] = {};
     std::vector<unsigned char> spare_out;
+    copy_worker worker; // stopped before the buffers go
     if (made == copies::beside) {
         for (std::size_t i = 0; i < blocks_read_ahead; ++i) {
             spare_in[i].resize(in_buffer.size());
