@@ -12,6 +12,10 @@
 //   as a disk's can, and it must be made by the program's main thread or by
 //   another one: if not, the program is aborted, so that a test cannot
 //   pass without the failure it means.
+// The library defines fread itself, which a fortified build's headers
+// define inline around the C library's.
+#undef _FORTIFY_SOURCE
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
