@@ -40,9 +40,8 @@ constexpr file_bytes platform_files =
 // engine, by a thread of their own, where a second processor can make them:
 // the next blocks read, and the last piece written, while the engine works
 // on the one between (spare buffers for the blocks read ahead, and one for
-// the output). Only a file's: its reads
-// never wait for more than the run reads anyway, where a pipe's could wait
-// for input the run will not use.
+// the output). Only a file's: its reads never wait for more than the run
+// reads anyway, where a pipe's could wait for input the run will not use.
 struct buffer_sizes {
     std::size_t input;
     std::size_t output;

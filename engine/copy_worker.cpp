@@ -117,24 +117,15 @@ bool copy_worker::wait_write()
     return !write_failed_.load(std::memory_order_acquire);
 }
 
-bool copy_worker::write_failed()
-{
-    return write_failed_.load(std::memory_order_acquire);
-}
-
 void copy_worker::make_read(std::size_t at)
 {
     read_job& job = reads_[at];
-    block_read result;
     if (!write_failed_.load(std::memory_order_relaxed) && !input_over_) {
-        result.got = std::fread(job.into, 1, job.size, job.stream);
-        result.failed = std::ferror(job.stream) != 0;
-        result.at_end = result.failed || result.got == 0 || std::feof(job.stream) != 0;
-        input_over_ = result.at_end;
+        job.result = read_stream(job.stream, job.into, job.size);
+        input_over_ = job.result.at_end;
     } else {
-        result.at_end = true;
+        job.result = {0, false, true};
     }
-    job.result = result;
     job.state.at.store(stage::done, std::memory_order_release);
 }
 

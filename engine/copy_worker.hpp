@@ -20,13 +20,6 @@
 #include "engine/text_input.hpp"
 #include "engine/threads.hpp"
 
-// What a read of a block brought.
-struct block_read {
-    std::size_t got = 0;
-    bool failed = false; // ferror on the stream
-    bool at_end = false; // nothing more to read: its end, a failure, or a write failed
-};
-
 class copy_worker {
   public:
     copy_worker() = default;
@@ -61,8 +54,6 @@ class copy_worker {
     void write(output_sink& sink, const unsigned char* bytes, std::size_t size);
     // Waits for the write given; false once a write has failed.
     bool wait_write();
-    // True once a write has failed, without waiting for the one under way.
-    bool write_failed();
 
   private:
     enum class stage { idle, given, done };
@@ -79,8 +70,8 @@ class copy_worker {
     void make_write();
 
     // Each side waits for the other spinning a while before it sleeps: a
-    // copy or a block's work takes tens of microseconds, and a thread put
-    // to sleep takes as long again to wake, more in a virtual machine.
+    // copy or a block's work takes a few hundred microseconds, and a thread
+    // put to sleep may take as long again to wake in a virtual machine.
     monitor monitor_;
     bool main_sleeps_ = false;   // with the monitor held
     bool worker_sleeps_ = false; // with the monitor held

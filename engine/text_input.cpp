@@ -3,9 +3,7 @@
 #include <cassert>
 #include <cstdint>
 #include <cstring>
-
 #include <iterator>
-#include <utility>
 
 #include "engine/char_reader.hpp"
 #include "engine/copy_worker.hpp"
@@ -39,6 +37,15 @@ text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t
     in.read_at = read_point(buffer, block);
     in.next = in.end = in.read_at;
     return in;
+}
+
+block_read read_stream(std::FILE* stream, unsigned char* into, std::size_t size)
+{
+    block_read r;
+    r.got = std::fread(into, 1, size, stream);
+    r.failed = std::ferror(stream) != 0;
+    r.at_end = r.failed || r.got == 0 || std::feof(stream) != 0;
+    return r;
 }
 
 void read_ahead(text_input& in, copy_worker& worker, unsigned char* const* spares)
@@ -79,10 +86,6 @@ std::size_t take_in_text_mode(text_input& in, std::size_t got, bool& ended)
     return length;
 }
 
-} // namespace
-
-namespace {
-
 // Gives the worker a read into each buffer of the ring after the current one
 // that has none.
 void read_ahead_all(text_input& in)
@@ -101,11 +104,7 @@ block_read read_block(text_input& in)
     if (in.worker == nullptr) {
         std::memmove(in.data + in.read_at - unread, in.data + in.next, unread);
         in.next = in.read_at - unread;
-        block_read r;
-        r.got = std::fread(in.data + in.read_at, 1, in.block, in.stream);
-        r.failed = std::ferror(in.stream) != 0;
-        r.at_end = r.failed || r.got == 0 || std::feof(in.stream) != 0;
-        return r;
+        return read_stream(in.stream, in.data + in.read_at, in.block);
     }
     if (in.ahead == 0)
         read_ahead_all(in);
@@ -130,8 +129,6 @@ std::size_t refill(text_input& in)
     while (!in.ended && in.end - in.next < window_reach) {
         const block_read r = read_block(in);
         assert(reinterpret_cast<std::uintptr_t>(in.data + in.read_at) % read_alignment == 0);
-        // A read that fails ends the input there, even when the stream's read
-        // brought bytes before the failure: they are the input's last.
         bool ended = r.at_end;
         in.end =
             in.read_at +

@@ -79,6 +79,18 @@ text_input make_text_input(std::FILE* stream, unsigned char* buffer, std::size_t
 // same results, the reads made beside the engine.
 void read_ahead(text_input& in, copy_worker& worker, unsigned char* const* spares);
 
+// What a read of a block brought. A read that fails ends the input there,
+// even when the stream's read brought bytes before the failure: they are
+// the input's last.
+struct block_read {
+    std::size_t got = 0;
+    bool failed = false; // ferror on the stream
+    bool at_end = false; // nothing more to read: its end, a failure, or a write failed
+};
+
+// Reads up to `size` bytes of `stream` into `into`.
+block_read read_stream(std::FILE* stream, unsigned char* into, std::size_t size);
+
 // Reads more of the input, keeping the bytes not yet in a window, until a
 // whole window and the bytes its characters may take are there or the input
 // has ended. Returns the bytes not yet in a window.

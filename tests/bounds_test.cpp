@@ -101,12 +101,8 @@ std::string run_fenced(const std::string& input, std::size_t block, std::size_t 
     text_input text_in = make_text_input(in, in_buffer.data(), block, files);
     text_output text_out = make_text_output(sink, out_buffer.data(), output_capacity);
     copy_worker worker;
-    if (made == copies::beside) {
-        if (!worker.start())
-            std::abort(); // a test that would not test what it says
-        read_ahead(text_in, worker, spares);
-        write_behind(text_out, worker, spare_out.data());
-    }
+    if (made == copies::beside)
+        copy_beside(worker, text_in, spares, text_out, spare_out.data());
     if (how == drive::one_pass)
         transcribe_text(text_in, text_out);
     else

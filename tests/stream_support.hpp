@@ -58,6 +58,18 @@ inline std::string contents_of(std::FILE* f)
     return bytes;
 }
 
+// Has `worker` make the copies of a run beside the engine, through the
+// spare buffers given; a test that cannot start it would not test what it
+// says, and stops.
+inline void copy_beside(copy_worker& worker, text_input& in, unsigned char* const* spares,
+                        text_output& out, unsigned char* spare_out)
+{
+    if (!worker.start())
+        std::abort();
+    read_ahead(in, worker, spares);
+    write_behind(out, worker, spare_out);
+}
+
 // How a test drives the engine over a whole text: the one pass the program
 // makes, or the two calls alternated as the definition of the run has it.
 enum class drive { one_pass, alternating };
@@ -96,10 +108,7 @@ inline run_outcome run_engine(std::FILE* in, std::FILE* out, std::size_t block,
             spares[i] = spare_in[i].data();
         }
         spare_out.resize(out_buffer.size());
-        if (!worker.start())
-            std::abort(); // a test that would not test what it says
-        read_ahead(text_in, worker, spares);
-        write_behind(text_out, worker, spare_out.data());
+        copy_beside(worker, text_in, spares, text_out, spare_out.data());
     }
     const int returned =
         how == drive::one_pass
