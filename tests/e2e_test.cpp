@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -98,7 +99,10 @@ std::string read_all(std::FILE* pipe)
 
 #ifdef _WIN32
 // Runs the program with `args` through the command interpreter, with
-// `redirections` after them.
+// `redirections` after them. Wine, on a loaded machine, now and then fails
+// to start the interpreter or to tell how it ended (-1, a status neither
+// gives): that run is said on standard error and made again, up to three
+// times, rather than blamed on the program.
 run_result run_program(const std::vector<std::string>& args, const std::string& = "",
                        const std::string& redirections = "")
 {
@@ -113,11 +117,22 @@ run_result run_program(const std::vector<std::string>& args, const std::string& 
         command += " \"" + arg + "\"";
     command += redirections + "\"";
     run_result result;
-    std::FILE* pipe = _popen(command.c_str(), "rb");
-    if (pipe == nullptr)
-        return result;
-    result.console = read_all(pipe);
-    result.status = _pclose(pipe);
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        errno = 0;
+        std::FILE* pipe = _popen(command.c_str(), "rb");
+        if (pipe == nullptr) {
+            std::fprintf(stderr, "run %d of %s: not started (errno %d)\n", attempt, command.c_str(),
+                         errno);
+            continue;
+        }
+        result.console = read_all(pipe);
+        errno = 0;
+        result.status = _pclose(pipe);
+        if (result.status != -1)
+            break;
+        std::fprintf(stderr, "run %d of %s: no status (errno %d), console \"%s\"\n", attempt,
+                     command.c_str(), errno, result.console.c_str());
+    }
     return result;
 }
 #else
